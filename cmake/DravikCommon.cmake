@@ -1,0 +1,34 @@
+# Compiler settings shared by every target of the project, and the helper that registers a
+# GoogleTest executable with CTest under one of the labels unit, integration or gui.
+
+add_compile_options(-Wall -Wextra)
+if(NOT CMAKE_CROSSCOMPILING)
+  add_compile_options(-pthread)
+  add_link_options(-pthread)
+endif()
+
+if(DRAVIK_SANITIZER STREQUAL "address")
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+elseif(DRAVIK_SANITIZER STREQUAL "thread")
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
+
+# dravik_add_test(<target> LABEL <unit|integration|gui> SOURCES ... LIBS ... [TIMEOUT s])
+# Builds a GoogleTest executable and registers each of its tests with CTest. Every test runs
+# on Qt's offscreen platform and with a private device-map folder, so tests never see the
+# machine's own serial ports or the developer's running simulator.
+function(dravik_add_test target)
+  cmake_parse_arguments(T "" "LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  add_executable(${target} ${T_SOURCES})
+  target_link_libraries(${target} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
+  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})
+  gtest_discover_tests(${target}
+    DISCOVERY_MODE PRE_TEST
+    PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT}
+               ENVIRONMENT "QT_QPA_PLATFORM=offscreen;DRAVIK_DEVICEMAP=${CMAKE_BINARY_DIR}/test-devicemap/${target}")
+endfunction()
