@@ -18,13 +18,13 @@ inline constexpr std::size_t ErrorMessageCount = 892;
 extern const std::array<TErrorMessage, ErrorMessageCount> ErrorMessageTable;
 
 // Ids of the dump vocabulary (look them up with ErrorMessageText).
-inline constexpr int kLogTypeNameBase = 15001;     // + log entry type (0 = "No event")
-inline constexpr int kLogSubtypeNameBase = 15100;  // + log entry subtype
-inline constexpr int kLogColumnHeader = 15501;     // "Time      Type ..." column titles
-inline constexpr int kLogColumnRule = 15502;       // the dashes under the column titles
-inline constexpr int kModemStatusNameBase = 15601; // + bit number 0..7 of the modem status byte
-inline constexpr int kStatusKindLabelBase = 15346; // + status trigger kind 0..5: "(Not active)" ...
-inline constexpr int kTelnetOptionNameBase = 15700;// + telnet option number 0..42
+inline constexpr int kLogTypeNameBase = 15001;       // + log entry type (0 = "No event")
+inline constexpr int kLogSubtypeNameBase = 15100;    // + log entry subtype
+inline constexpr int kLogColumnHeader = 15501;       // the column titles "Time      Type ..."
+inline constexpr int kLogColumnRule = 15502;         // the dashes under the column titles
+inline constexpr int kModemStatusNameBase = 15601;   // + bit number 0..7 of the modem status byte
+inline constexpr int kStatusKindLabelBase = 15346;   // + status trigger kind 0..5: "(Not active)" ...
+inline constexpr int kTelnetOptionNameBase = 15700;  // + telnet option number 0..42
 
 // The text for Code. Code is taken as a 16-bit signed value (only its low 16 bits count) and
 // looked up by its absolute value, so a code and its negation give the same text. A code the
