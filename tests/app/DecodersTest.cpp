@@ -63,6 +63,8 @@ struct FlagsCase {
   const char* firstLine;
 };
 
+void PrintTo(const FlagsCase& c, std::ostream* os) { *os << "flags 0x" << std::hex << c.flags; }
+
 class ShowConfigFlagsTest : public ::testing::TestWithParam<FlagsCase> {};
 
 TEST_P(ShowConfigFlagsTest, BoxesFollowTheWord) {
@@ -167,6 +169,10 @@ struct FirstHalfCase {
   const char* angleText;
   const char* stopText;
 };
+
+void PrintTo(const FirstHalfCase& c, std::ostream* os) {
+  *os << c.peakText << " " << c.meanText << " " << c.angleText << (c.units.measurePull ? "" : " no pull");
+}
 
 class FirstHalfTest : public ::testing::TestWithParam<FirstHalfCase> {};
 

@@ -23,6 +23,8 @@ struct RequestCase {
   const char* frame;  // without the carriage return
 };
 
+void PrintTo(const RequestCase& c, std::ostream* os) { *os << c.address << " " << c.body << " gives " << c.frame; }
+
 class RequestTest : public ::testing::TestWithParam<RequestCase> {};
 
 TEST_P(RequestTest, BuildsTheWorkedFrame) {
