@@ -19,18 +19,18 @@
 
 namespace {
 
-struct FontSpec {
+struct ExpectedFont {
   const char* family;
   int pixels;
   bool bold;
   bool italic;
 };
-const FontSpec kDefault{"Tahoma", 13, false, false};
-const FontSpec kItalic{"Tahoma", 13, false, true};
-const FontSpec kSmall{"Tahoma", 11, false, false};
-const FontSpec kArial13{"Arial", 13, false, false};
-const FontSpec kArial12{"Arial", 12, false, false};
-const FontSpec kTypeFont{"Arial", 16, true, true};
+const ExpectedFont kDefault{"Tahoma", 13, false, false};
+const ExpectedFont kItalic{"Tahoma", 13, false, true};
+const ExpectedFont kSmall{"Tahoma", 11, false, false};
+const ExpectedFont kArial13{"Arial", 13, false, false};
+const ExpectedFont kArial12{"Arial", 12, false, false};
+const ExpectedFont kTypeFont{"Arial", 16, true, true};
 
 constexpr int kAuto = -1;  // a label sized to its text
 enum Start { Shown, Hidden };
@@ -45,7 +45,7 @@ struct Row {
   QString text;
   Start start;
   State state;
-  FontSpec font;
+  ExpectedFont font;
 };
 
 #define M(name) QStringLiteral(#name), [](TDravikPCMainForm& f) -> QWidget* { return f.name; }
