@@ -233,7 +233,7 @@ private:
   void ReceiveChars(int count);
   void CollectChar(char c);
   void TakeHeldBackInput();
-  // Transmission of the tick (steps 8 and 9).
+  // The tick's request: the read-out step's command, then building and sending the frame.
   void TransmitRequest();
   void PrepareStepRequest();
   void QueueCommand(const std::string& body);

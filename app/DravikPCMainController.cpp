@@ -3,7 +3,7 @@
 //
 // Everything here runs on the user-interface thread: the tick, the port's data-available event
 // and the button handlers never run in parallel, but they nest: the tick lets pending events run
-// (step 7), so a receive event or a click can run in the middle of a tick.
+// before it builds its request, so a receive event or a click can run in the middle of a tick.
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QShowEvent>

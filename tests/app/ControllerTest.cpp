@@ -247,6 +247,18 @@ TEST_F(ControllerTest, ActivatingTheWindowWhileTheCycleRunsDoesNotStopIt) {
   EXPECT_TRUE(WaitConnected());
 }
 
+TEST_F(ControllerTest, FinishClosesThePortAndNothingIsSentAfterwards) {
+  Start();
+  ASSERT_TRUE(WaitPollAnswered());
+  form.FinishBUT->click();
+  EXPECT_TRUE(form.isHidden());
+  EXPECT_FALSE(form.ApdComPort1->Open());
+  const std::size_t after = peer.Requests().size();
+  Settle(1500);
+  EXPECT_EQ(peer.Requests().size(), after);
+  EXPECT_FALSE(form.ApdComPort1->Open());
+}
+
 // --- The message-box guard in the running program ----------------------------------------------
 
 TEST_F(ControllerTest, AFailingTransmissionIsShownOnceUntilASendHasSucceeded) {

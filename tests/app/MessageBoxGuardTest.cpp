@@ -6,6 +6,7 @@
 
 #include "app/ErrorReport.h"
 #include "app/MessageBoxes.h"
+#include "platform/hooks.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/app/QStringPrinter.h"
 
@@ -97,6 +98,15 @@ TEST_F(GuardTest, HandlersReportWhatEscapesThem) {
   RunHandler("tick", THandlerKind::Repeating, [] {});  // a success: the next failure is news
   RunHandler("tick", THandlerKind::Repeating, failing);
   EXPECT_EQ(boxes->shown.size(), 4);
+}
+
+TEST_F(GuardTest, SerialLayerErrorsAreShownOnceUntilTheLinkWorksAgain) {
+  platform::ShowErrorMessage("Device not ready");
+  platform::ShowErrorMessage("Device not ready");
+  EXPECT_EQ(boxes->shown, QStringList{"Device not ready"});
+  guard.Succeeded(kSerialLayerOperation);  // a valid reply came in
+  platform::ShowErrorMessage("Device not ready");
+  EXPECT_EQ(boxes->shown.size(), 2);
 }
 
 }  // namespace
