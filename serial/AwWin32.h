@@ -217,8 +217,9 @@ private:
                                        // a purge retires nothing (OutputLock)
 
   // --- Worker threads (created and joined on the user-interface thread) ---
-  std::array<std::unique_ptr<TApdDispatcherThread>, 3> Threads;  // by TApdThreadKind
   std::mutex ThreadEndMutex;             // with ThreadEndCv: wakes WaitThreadEnd
   std::condition_variable ThreadEndCv;
+  // Declared after what the threads touch, so the objects (which join) go first.
+  std::array<std::unique_ptr<TApdDispatcherThread>, 3> Threads;  // by TApdThreadKind
   HWND SyncWindow = nullptr;             // runs synchronised calls (user-interface thread)
 };
