@@ -437,6 +437,7 @@ private:
   void WaitForWorkerThreads();
   void Unregister();
   uint32_t RawBytesWaiting() const;
+  int PeekLocked(uint8_t& Byte, uint32_t N) const;
   void LogEntry(uint8_t Type, uint8_t SubType, int32_t Value, uint32_t DataLength = 0,
                 const void* Data = nullptr);
   void LogAppend(const uint8_t* Piece, uint32_t Length);

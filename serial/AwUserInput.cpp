@@ -10,11 +10,16 @@ uint32_t TApdBaseDispatcher::RawBytesWaiting() const {
   return (DBuffHead + DispatchBufferSize - DBuffTail) % DispatchBufferSize;
 }
 
-int TApdBaseDispatcher::PeekByte(uint8_t& Byte, uint32_t N) {
-  std::lock_guard input(InputLock);
+// InputLock held.
+int TApdBaseDispatcher::PeekLocked(uint8_t& Byte, uint32_t N) const {
   if (!DBuff || N == 0 || RawBytesWaiting() < N) return ecBufferIsEmpty;
   Byte = DBuff[(DBuffTail + N - 1) % DispatchBufferSize];
   return 0;
+}
+
+int TApdBaseDispatcher::PeekByte(uint8_t& Byte, uint32_t N) {
+  std::lock_guard input(InputLock);
+  return PeekLocked(Byte, N);
 }
 
 int TApdBaseDispatcher::ReadByte(uint8_t& Byte) {
@@ -22,10 +27,10 @@ int TApdBaseDispatcher::ReadByte(uint8_t& Byte) {
   int result;
   if (InAvailDelivery) {
     ++PeekCount;
-    result = PeekByte(Byte, PeekCount);
+    result = PeekLocked(Byte, PeekCount);
     if (result < 0) --PeekCount;
   } else {
-    result = PeekByte(Byte, 1);
+    result = PeekLocked(Byte, 1);
     if (result == 0) {
       DBuffTail = (DBuffTail + 1) % DispatchBufferSize;
       DBuffFull = false;

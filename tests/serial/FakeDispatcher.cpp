@@ -215,7 +215,7 @@ LRESULT CALLBACK TriggerWindowProc(HWND Window, UINT Msg, WPARAM wParam, LPARAM 
   if (!window || Msg < TriggerAvailMessage || Msg > TriggerStatusMessage)
     return DefWindowProcA(Window, Msg, wParam, lParam);
   const TTriggerWindow::Message message{Msg, wParam, lParam};
-  window->Record(message);
+  if (window->Recording) window->Record(message);
   if (window->TheHandler) window->TheHandler(message);
   return 0;
 }

@@ -100,12 +100,14 @@ public:
   ~TTriggerWindow();
   HWND Window() const { return Hwnd; }
   void OnMessage(Handler H) { TheHandler = std::move(H); }
+  void KeepRecords(bool Keep) { Recording = Keep; }
   std::vector<Message> Messages();
   void Record(const Message& M);
 
 private:
   HWND Hwnd;
   Handler TheHandler;
+  bool Recording = true;
   std::mutex Mutex;
   std::vector<Message> Seen;
   friend LRESULT CALLBACK TriggerWindowProc(HWND, UINT, WPARAM, LPARAM);
