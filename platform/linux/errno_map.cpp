@@ -21,8 +21,7 @@ DWORD Win32ErrorFromErrno(int error) {
     case EACCES:
     case EPERM:
     case EROFS:
-    case EBUSY:        // a port held by someone else is "access denied" on Windows
-    case EWOULDBLOCK:  // (= EAGAIN) only reaches here from the exclusive-open lock
+    case EBUSY:  // a port held by someone else is "access denied" on Windows
       return ERROR_ACCESS_DENIED;
     case EBADF: return ERROR_INVALID_HANDLE;
     case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
