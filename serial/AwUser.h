@@ -432,7 +432,6 @@ private:
   void DropAllTriggers();
   void PurgeRemovedHandlers();
   void ClearStatusHits();
-  bool PollStatusTriggersOnce();
   void FreeBuffersIfUnused();
   void WaitForWorkerThreads();
   void Unregister();
