@@ -1,6 +1,8 @@
 // Support for the program's window and integration tests.
 #include "tests/app/AppTestSupport.h"
 
+#include <unistd.h>
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTest>
@@ -66,6 +68,25 @@ void LinkPort(int number, const std::string& target) {
   std::error_code ignored;
   fs::remove(link, ignored);
   fs::create_symlink(target, link);
+}
+
+void RetargetPort(int number, const std::string& target) {
+  const fs::path folder(platform::DeviceMapFolder());
+  const fs::path temporary = folder / ("retarget-" + std::to_string(::getpid()) + "-" + std::to_string(number));
+  std::error_code ignored;
+  fs::remove(temporary, ignored);
+  fs::create_symlink(target, temporary);
+  fs::rename(temporary, folder / ("com" + std::to_string(number)));  // replaces the link atomically
+}
+
+int ClaimPort(const std::string& target) {
+  for (int number = 1; number <= 255; ++number) {
+    std::error_code taken;
+    fs::create_symlink(target, fs::path(platform::DeviceMapFolder()) / ("com" + std::to_string(number)), taken);
+    if (!taken) return number;
+  }
+  ADD_FAILURE() << "no free port number in " << platform::DeviceMapFolder();
+  return 0;
 }
 
 void UnlinkPort(int number) {

@@ -63,6 +63,12 @@ private:
 // comN in the test's device-map folder, pointing at `target`; removed again by UnlinkPort.
 void LinkPort(int number, const std::string& target);
 void UnlinkPort(int number);
+// Points the existing comN at `target` in one step; the number stays claimed (a target that
+// does not exist makes a port that is listed but cannot be opened, like a pulled adapter).
+void RetargetPort(int number, const std::string& target);
+// Links `target` under the lowest free number and returns it. Tests of one executable share
+// the folder and may run at the same time: the link's creation is the claim.
+int ClaimPort(const std::string& target);
 
 // Shows the window and waits until its port list has been filled.
 void ShowForm(TDravikPCMainForm& form);

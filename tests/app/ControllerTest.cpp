@@ -13,8 +13,6 @@
 
 namespace {
 
-constexpr int kPort = 7;
-
 const std::vector<std::string> kReadout = {"Q", "0", "1", "6", "ST", "820", "828", "830", "838", "840", "848"};
 
 // A reply frame (carriage return included) with `data`, for the instrument 0123.
@@ -28,7 +26,7 @@ class ControllerTest : public ::testing::Test {
 protected:
   void Start() {
     ShowForm(form);
-    ConnectTo(form, kPort);
+    ConnectTo(form, peer.Number());
   }
   bool WaitForRequests(std::size_t count, int timeoutMs = 15000) {
     return WaitFor([&] { return peer.Requests().size() >= count; }, timeoutMs);
@@ -53,7 +51,7 @@ protected:
   }
 
   BoxesInstalled boxes;
-  InstrumentPeer peer{kPort};
+  InstrumentPeer peer;
   TDravikPCMainForm form;
 };
 
@@ -61,11 +59,11 @@ TEST_F(ControllerTest, FirstTickComesAboutASecondAfterConnectWithTheIdentityQuer
   peer.answering = false;
   ShowForm(form);
   const int64_t connectedAt = PeerClockMs();
-  ConnectTo(form, kPort);
+  ConnectTo(form, peer.Number());
   EXPECT_TRUE(form.ApdComPort1->Open());
   EXPECT_FALSE(form.ConnectBUT->isEnabled());
   EXPECT_FALSE(form.CommsCB->isEnabled());
-  EXPECT_EQ(form.ApdComPort1->ComNumber(), kPort);
+  EXPECT_EQ(form.ApdComPort1->ComNumber(), peer.Number());
   EXPECT_EQ(form.ApdComPort1->Baud(), 9600);
 
   ASSERT_TRUE(WaitForRequests(1));
@@ -243,7 +241,7 @@ TEST_F(ControllerTest, ActivatingTheWindowWhileTheCycleRunsDoesNotStopIt) {
   // The next tick reopens the port with the same number and the cycle goes on.
   ASSERT_TRUE(WaitForRequests(before + 2));
   EXPECT_TRUE(form.ApdComPort1->Open());
-  EXPECT_EQ(form.ApdComPort1->ComNumber(), kPort);
+  EXPECT_EQ(form.ApdComPort1->ComNumber(), peer.Number());
   EXPECT_TRUE(WaitConnected());
 }
 
@@ -266,7 +264,8 @@ TEST_F(ControllerTest, AFailingTransmissionIsShownOnceUntilASendHasSucceeded) {
   ASSERT_TRUE(WaitConnected());
   auto ticks = CountTicks();
   // The adapter goes: the rebuilt port list closes the port, and every reopen fails.
-  UnlinkPort(kPort);
+  const std::string pulled = peer.Pty().slavePath() + "-pulled";
+  RetargetPort(peer.Number(), pulled);
   form.FormActivate(&form);
   ASSERT_TRUE(WaitFor([&] { return boxes->shown.size() == 1; }));
   EXPECT_EQ(boxes->shown[0], QStringLiteral("Problem Comms tx"));
@@ -277,10 +276,10 @@ TEST_F(ControllerTest, AFailingTransmissionIsShownOnceUntilASendHasSucceeded) {
 
   // It comes back: the next tick sends again.
   const std::size_t before = peer.Requests().size();
-  LinkPort(kPort, peer.Pty().slavePath());
+  RetargetPort(peer.Number(), peer.Pty().slavePath());
   ASSERT_TRUE(WaitForRequests(before + 1));
   // And goes again: this failure is news.
-  UnlinkPort(kPort);
+  RetargetPort(peer.Number(), pulled);
   form.FormActivate(&form);
   ASSERT_TRUE(WaitFor([&] { return boxes->shown.size() == 2; }));
   EXPECT_EQ(boxes->shown[1], QStringLiteral("Problem Comms tx"));

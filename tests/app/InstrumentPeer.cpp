@@ -37,11 +37,10 @@ std::string RequestBody(const std::string& frame) {
   return frame.substr(6, frame.size() - 8);
 }
 
-InstrumentPeer::InstrumentPeer(int comNumber, sim::InstrumentSetup setup)
-    : pty_(true), number_(comNumber), instrument_(std::move(setup), HostNow(), NowMs()),
+InstrumentPeer::InstrumentPeer(sim::InstrumentSetup setup)
+    : pty_(true), number_(ClaimPort(pty_.slavePath())), instrument_(std::move(setup), HostNow(), NowMs()),
       notifier_(new QSocketNotifier(pty_.master(), QSocketNotifier::Read, this)) {
   connect(notifier_, &QSocketNotifier::activated, this, [this] { OnReadable(); });
-  LinkPort(number_, pty_.slavePath());
 }
 
 InstrumentPeer::~InstrumentPeer() {

@@ -2,7 +2,7 @@
 // into request frames, logs them, and answers them with the simulator's instrument model. A test
 // can stop it answering or reshape a reply (wrong checksum, garbage, no carriage return) to see
 // what the program does. It runs on the test's event loop (a socket notifier on the master), so
-// it needs no thread. The pty's slave is linked as COM<number> in the device-map folder.
+// it needs no thread. The pty's slave is linked under a free COM number in the device-map folder.
 #pragma once
 #include <QObject>
 #include <functional>
@@ -18,7 +18,7 @@ class QSocketNotifier;
 
 class InstrumentPeer : public QObject {
 public:
-  explicit InstrumentPeer(int comNumber, sim::InstrumentSetup setup = {});
+  explicit InstrumentPeer(sim::InstrumentSetup setup = {});
   ~InstrumentPeer() override;
 
   int Number() const { return number_; }
