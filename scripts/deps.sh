@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev googletest
   fonts-wine fonts-liberation fontconfig
-  poppler-utils util-linux
+  poppler-utils util-linux locales
   g++-mingw-w64-i686-posix
 )
 packages+=("$@")

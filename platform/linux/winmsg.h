@@ -49,6 +49,9 @@ typedef struct tagMSG {
 
 #define GWLP_USERDATA (-21)
 
+// Parent of a message-only window.
+#define HWND_MESSAGE ((HWND)(LONG_PTR)-3)
+
 HINSTANCE GetModuleHandleA(LPCSTR moduleName);
 ATOM RegisterClassA(const WNDCLASSA* windowClass);
 BOOL UnregisterClassA(LPCSTR className, HINSTANCE instance);

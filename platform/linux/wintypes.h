@@ -47,6 +47,10 @@ typedef HANDLE HBRUSH;
 #define FALSE 0
 #endif
 
+// Calling conventions matter only to 32-bit Windows.
+#define WINAPI
+#define CALLBACK
+
 #define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
 #define MAXDWORD 0xffffffffu
 #define INFINITE 0xffffffffu

@@ -1,0 +1,33 @@
+// The simulator's entry in the device-map folder: a symbolic link comN -> its pty's slave, with
+// N above every port number in use when it starts, so that adding it renumbers nothing.
+#pragma once
+#include <set>
+#include <string>
+
+namespace sim {
+
+// Port numbers already taken in `folder` (comN links, N 1..255 written without leading zeros).
+std::set<int> ComNumbersInUse(const std::string& folder);
+
+class DeviceMapLink {
+public:
+  // Creates `folder` when missing and the link; throws std::runtime_error when no number up to
+  // 255 is free or the link cannot be made.
+  DeviceMapLink(const std::string& folder, const std::string& target);
+  ~DeviceMapLink();  // removes the link
+  DeviceMapLink(const DeviceMapLink&) = delete;
+  DeviceMapLink& operator=(const DeviceMapLink&) = delete;
+
+  int number() const { return number_; }
+  const std::string& path() const { return path_; }
+
+  // Removes the link if it is still ours (points at our target); safe to call twice.
+  void Remove();
+
+private:
+  int number_ = 0;
+  std::string path_;
+  std::string target_;
+};
+
+}  // namespace sim

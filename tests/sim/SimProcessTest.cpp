@@ -1,0 +1,176 @@
+// The real dravik-sim binary on a pseudo-terminal: registration in the device map, requests
+// over the comN link's device, the control channel, and clean-up on SIGTERM and SIGINT.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+constexpr int kWaitMs = 10'000;  // generous: a loaded machine may be slow, nothing waits this long normally
+
+// Reads from `fd` until `stop` arrives or kWaitMs pass; returns what came, `stop` included.
+std::string ReadUntil(int fd, char stop) {
+  std::string got;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitMs);
+  while (got.empty() || got.back() != stop) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) break;
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) break;
+    char c;
+    const ssize_t n = ::read(fd, &c, 1);
+    if (n == 1) got.push_back(c);
+    else if (n == 0 || (errno != EAGAIN && errno != EINTR)) break;
+  }
+  return got;
+}
+
+// One dravik-sim process with its stdin and stdout on pipes (control channel "stdin").
+class SimProcess {
+public:
+  explicit SimProcess(std::vector<std::string> extraArgs = {}) {
+    int in[2], out[2];
+    if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
+    std::vector<std::string> args = {DRAVIK_SIM_PATH, "--control", "stdin", "--delay", "5"};
+    args.insert(args.end(), extraArgs.begin(), extraArgs.end());
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::dup2(in[0], STDIN_FILENO);
+      ::dup2(out[1], STDOUT_FILENO);
+      std::vector<char*> argv;
+      for (std::string& a : args) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      ::execv(argv[0], argv.data());
+      ::_exit(127);
+    }
+    ::close(in[0]);
+    ::close(out[1]);
+    toSim_ = in[1];
+    fromSim_ = out[0];
+    const std::string first = ReadUntil(fromSim_, '\n');
+    const auto space = first.find(' ');
+    if (first.rfind("COM", 0) != 0 || space == std::string::npos) throw std::runtime_error("no COM line: " + first);
+    number_ = std::stoi(first.substr(3, space - 3));
+    tty_ = first.substr(space + 1, first.size() - space - 2);
+  }
+  ~SimProcess() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+    ::close(toSim_);
+    ::close(fromSim_);
+  }
+
+  int number() const { return number_; }
+  const std::string& tty() const { return tty_; }
+
+  std::string Control(const std::string& command) {
+    const std::string line = command + "\n";
+    EXPECT_EQ(::write(toSim_, line.data(), line.size()), static_cast<ssize_t>(line.size()));
+    return ReadUntil(fromSim_, '\n');
+  }
+
+  // Sends `sig` and returns the exit status (or -1 when it did not exit normally).
+  int Stop(int sig) {
+    ::kill(pid_, sig);
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+    pid_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+private:
+  pid_t pid_ = -1;
+  int toSim_ = -1;
+  int fromSim_ = -1;
+  int number_ = 0;
+  std::string tty_;
+};
+
+class SimProcessTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    const char* folder = std::getenv("DRAVIK_DEVICEMAP");
+    if (!folder || !*folder) {  // run by hand, outside CTest: a private folder all the same
+      const std::string own = (fs::temp_directory_path() / ("dravik-sim-test-" + std::to_string(::getpid()))).string();
+      ::setenv("DRAVIK_DEVICEMAP", own.c_str(), 1);
+      folder = std::getenv("DRAVIK_DEVICEMAP");
+    }
+    map_ = folder;
+    fs::remove_all(map_);  // links left by an earlier, killed run
+  }
+  std::string Link(int n) const { return (map_ / ("com" + std::to_string(n))).string(); }
+  fs::path map_;
+};
+
+// Sends one request frame and reads the reply up to its carriage return.
+std::string Exchange(int fd, const std::string& request) {
+  EXPECT_EQ(::write(fd, request.data(), request.size()), static_cast<ssize_t>(request.size()));
+  return ReadUntil(fd, '\r');
+}
+
+TEST_F(SimProcessTest, AnswersOverItsLinkAndCleansUp) {
+  SimProcess sim;
+  ASSERT_TRUE(fs::is_symlink(Link(sim.number())));
+  EXPECT_EQ(fs::read_symlink(Link(sim.number())).string(), sim.tty());
+
+  int port = ::open(Link(sim.number()).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  ASSERT_GE(port, 0);
+  EXPECT_EQ(Exchange(port, "!g####Q44\r"), ":R####Q0123C6\r");
+  // The program closes and reopens the port at will; the simulator does not notice.
+  ::close(port);
+  port = ::open(Link(sim.number()).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  ASSERT_GE(port, 0);
+  EXPECT_EQ(Exchange(port, "!g012305D\r"), ":R0123086E1E4\r");
+
+  // Set the clock and write a configuration; the control channel shows what the instrument holds.
+  EXPECT_EQ(Exchange(port, "!g0123T051231235958" "ED\r"), ":R0123T00\r");
+  EXPECT_EQ(Exchange(port, "!g01239140400206419" "2400" "8B\r"), ":R01239" "00\r");
+  const std::string state = sim.Control("state");
+  EXPECT_NE(state.find("\"flags\":9216"), std::string::npos) << state;
+  EXPECT_NE(state.find("\"clock\":\"0512312359"), std::string::npos) << state;
+  EXPECT_NE(state.find("\"peak\":0,"), std::string::npos) << state;
+  EXPECT_EQ(state.find("\"peak\":650"), std::string::npos) << "results erased";
+
+  // A fault from the control channel: the first status request goes unanswered, so the next
+  // reply on the line is the one to the configuration request.
+  EXPECT_EQ(sim.Control("fault noreply@0#1"), "ok\n");
+  const std::string noReply = "!g012305D\r";
+  ASSERT_EQ(::write(port, noReply.data(), noReply.size()), static_cast<ssize_t>(noReply.size()));
+  EXPECT_EQ(Exchange(port, "!g012315E\r"), ":R01231140400206419" "2400" "25\r");
+  ::close(port);
+
+  EXPECT_EQ(sim.Stop(SIGTERM), 0);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(Link(sim.number()))));
+}
+
+TEST_F(SimProcessTest, RegistersAboveEveryNumberInUse) {
+  fs::create_directories(map_);
+  fs::create_symlink("/dev/null-nothing-here", Link(7));  // a stale link still holds its number
+  fs::create_symlink("/dev/null", map_ / "com007");       // not a port name: ignored
+  SimProcess first;
+  EXPECT_EQ(first.number(), 8);
+  SimProcess second({"--serial", "4711"});
+  EXPECT_EQ(second.number(), 9);
+  EXPECT_EQ(second.Stop(SIGINT), 0);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(Link(9))));
+  EXPECT_TRUE(fs::is_symlink(Link(8))) << "the other simulator's link stays";
+  EXPECT_EQ(first.Control("quit"), "bye\n");
+  EXPECT_EQ(first.Stop(0), 0);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(Link(8))));
+  EXPECT_TRUE(fs::is_symlink(Link(7)));
+}
+
+}  // namespace
