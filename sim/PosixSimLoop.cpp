@@ -118,8 +118,10 @@ int RunSimLoop(const LoopIo& io, Instrument& instrument, FaultPlan& faults) {
             out.pop_front();
           }
         }
-      } else if (n < 0 && errno != EAGAIN && errno != EINTR && errno != EIO) {
-        std::fprintf(stderr, "dravik-sim: read from the pty failed: %s\n", std::strerror(errno));
+      } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
+        // The slave end is held open, so end of input or EIO means the pty itself is gone;
+        // going on would spin on a descriptor that stays readable.
+        std::fprintf(stderr, "dravik-sim: reading the pty failed: %s\n", n == 0 ? "end of input" : std::strerror(errno));
         return 1;
       }
     } else if (fds[0].revents & (POLLHUP | POLLERR)) {

@@ -1,6 +1,11 @@
 // The simulator's JSON setup, options and control commands.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
+
+#include "app/Decoders.h"
+
 #include "sim/Control.h"
 #include "sim/InstrumentJson.h"
 #include "sim/Options.h"
@@ -98,6 +103,42 @@ TEST(SimOptions, OptionsOverrideTheConfigFile) {
   sim::SimOptions help;
   EXPECT_TRUE(sim::ParseOptions({"--help"}, help, error, NoFile));
   EXPECT_TRUE(help.help);
+}
+
+// The sample instruments shipped for the demo load and decode as they describe themselves.
+TEST(SimJson, SampleInstruments) {
+  struct Row {
+    const char* file;
+    bool plus;
+    const char* peak1;     // test 1's peak box
+    const char* distance;  // test 1's distance box
+  };
+  const Row rows[] = {{"plus-percent-g.json", true, "65.0 %g", "29.1 mtr"},
+                      {"plain-imperial.json", false, "61.0 %g", "96 feet"},
+                      {"plus-metric-ms2.json", true, "7.45 m/s/s", "41.2 mtr"}};
+  for (const Row& r : rows) {
+    std::ifstream in(std::string(DRAVIK_SOURCE_DIR) + "/sim/instruments/" + r.file);
+    ASSERT_TRUE(in) << r.file;
+    std::ostringstream text;
+    text << in.rdbuf();
+    InstrumentSetup s;
+    std::vector<sim::FaultRule> faults;
+    std::string error;
+    ASSERT_TRUE(sim::ApplySetupJson(text.str(), s, faults, error)) << r.file << ": " << error;
+    EXPECT_EQ(s.plusModel(), r.plus) << r.file;
+    sim::Instrument instrument(s, {2026, 12, 8, 12, 0, 0}, 0);
+    const auto ask = [&](const std::string& body) {
+      std::string req = protocol::BuildRequest(s.serial, body);
+      req.pop_back();
+      std::string reply = instrument.Handle(req, 0).value().reply;
+      reply.pop_back();
+      return reply;
+    };
+    const decoders::ConfigView view = decoders::ShowConfigFlags(s.flagsWord, s.featureWord);
+    const decoders::ResultUnits units{view.boxes.flags15, view.boxes.flags14, view.boxes.flags17};
+    EXPECT_EQ(decoders::DecodeResultBlock(ask("820"), units).peak, r.peak1) << r.file;
+    EXPECT_EQ(decoders::DecodeResultBlock(ask("828"), units).distance, r.distance) << r.file;
+  }
 }
 
 TEST(SimControl, Commands) {

@@ -107,12 +107,20 @@ protected:
       const std::string own = (fs::temp_directory_path() / ("dravik-sim-test-" + std::to_string(::getpid()))).string();
       ::setenv("DRAVIK_DEVICEMAP", own.c_str(), 1);
       folder = std::getenv("DRAVIK_DEVICEMAP");
+      ownFolder_ = true;
     }
     map_ = folder;
     fs::remove_all(map_);  // links left by an earlier, killed run
   }
+  void TearDown() override {
+    if (ownFolder_) {
+      fs::remove_all(map_);
+      ::unsetenv("DRAVIK_DEVICEMAP");
+    }
+  }
   std::string Link(int n) const { return (map_ / ("com" + std::to_string(n))).string(); }
   fs::path map_;
+  bool ownFolder_ = false;
 };
 
 // Sends one request frame and reads the reply up to its carriage return.

@@ -1,0 +1,155 @@
+// TDravikPCMainForm, the program's one window: its controls (named as the program refers to
+// them), its non-visual components, the fields it keeps and its event handlers. The class is spread
+// over several files:
+//   DravikPCMain.cpp        construction, destruction, fonts, "finish"
+//   DravikPCMainLayout.cpp  the controls with their places, texts, fonts and initial states
+//   DravikPCMainReport.cpp  "print": the printer dialog and the report's texts
+#pragma once
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStringList>
+#include <QWidget>
+#include <memory>
+
+#include "app/DravikPCMainControls.h"
+#include "app/ReportLayout.h"
+#include "serial/AdStatLt.h"
+
+class QPrintDialog;
+class QPrinter;
+
+class TDravikPCMainForm : public QWidget {
+  Q_OBJECT
+
+public:
+  explicit TDravikPCMainForm(QWidget* parent = nullptr);
+  // Frees the components in reverse order of creation, then the controls.
+  ~TDravikPCMainForm() override;
+
+  // ---- Controls placed directly on the window ----
+  QGroupBox* ConfigGB = nullptr;
+  TLabel* ConnectStepLAB = nullptr;   // diagnostic: the controller's step; never shown
+  TLabel* PCtimeLAB = nullptr;
+  TLabel* PCdateLAB = nullptr;
+  TLabel* CommsLabel = nullptr;
+  QComboBox* CommsCB = nullptr;
+  TLabel* Label2 = nullptr;           // "RX"
+  TApdStatusLight* LightRX = nullptr;
+  TLabel* Label1 = nullptr;           // "TX"
+  TApdStatusLight* LightTX = nullptr;
+  QPushButton* ConnectBUT = nullptr;
+  QPushButton* FinishBUT = nullptr;
+  QGroupBox* CalibGB = nullptr;
+  TLabel* OutLabel = nullptr;         // diagnostic: the last request; never shown
+  TLabel* InLabel = nullptr;          // diagnostic: the last reply; never shown
+  QGroupBox* ConnectedGB = nullptr;
+  QGroupBox* ResultsGB = nullptr;
+  QGroupBox* Test1GB = nullptr;
+  QGroupBox* Test2GB = nullptr;
+  QGroupBox* Test3GB = nullptr;
+  QGroupBox* NotesGB = nullptr;
+
+  // ---- ConfigGB: the instrument's configuration flags ----
+  QCheckBox* Flags12CB = nullptr;     // "3%g trigger"
+  QCheckBox* Flags13CB = nullptr;     // "LED is peak"
+  QCheckBox* Flags14CB = nullptr;     // "Metric Units"
+  QCheckBox* Flags15CB = nullptr;     // "%g readings"
+  QCheckBox* Flags17CB = nullptr;     // "Measure Pull"
+  QPushButton* ConfigBUT = nullptr;   // "APPLY"
+
+  // ---- CalibGB: identity, calibration and status ----
+  TLabel* Label3 = nullptr;
+  QLineEdit* SerialEB = nullptr;
+  TLabel* TypeLAB = nullptr;
+  TLabel* CalibLAB = nullptr;
+  TLabel* ByWhoLAB = nullptr;
+  TLabel* VersionLAB = nullptr;
+  TLabel* Label5 = nullptr;
+  QLineEdit* BattEDIT = nullptr;
+  TLabel* Label4 = nullptr;
+  QLineEdit* TempEDIT = nullptr;
+
+  // ---- ResultsGB: row labels of the results grid ----
+  TLabel* PeakLAB = nullptr;
+  TLabel* MeanLAB = nullptr;
+  TLabel* SpeedLAB = nullptr;
+  TLabel* StopLAB = nullptr;
+  TLabel* DistanceLAB = nullptr;
+  TLabel* PullLAB = nullptr;
+  QPushButton* ClearBUT = nullptr;
+
+  // ---- Test1GB, Test2GB, Test3GB: the three stored tests ----
+  TLabel* T1DateLAB = nullptr;
+  QLineEdit* T1PeakEB = nullptr;
+  QLineEdit* T1MeanEB = nullptr;
+  QLineEdit* T1SpeedEB = nullptr;
+  QLineEdit* T1StopEB = nullptr;
+  QLineEdit* T1DistEB = nullptr;
+  QLineEdit* T1PullEB = nullptr;
+  QLineEdit* T1PullGEB = nullptr;
+  QCheckBox* MainCB = nullptr;
+  TLabel* T2DateLAB = nullptr;
+  QLineEdit* T2PeakEB = nullptr;
+  QLineEdit* T2MeanEB = nullptr;
+  QLineEdit* T2SpeedEB = nullptr;
+  QLineEdit* T2StopEB = nullptr;
+  QLineEdit* T2DistEB = nullptr;
+  QLineEdit* T2PullEB = nullptr;
+  QLineEdit* T2PullGEB = nullptr;
+  QCheckBox* SecondaryCB = nullptr;
+  TLabel* T3DateLAB = nullptr;
+  QLineEdit* T3PeakEB = nullptr;
+  QLineEdit* T3MeanEB = nullptr;
+  QLineEdit* T3SpeedEB = nullptr;
+  QLineEdit* T3StopEB = nullptr;
+  QLineEdit* T3DistEB = nullptr;
+  QLineEdit* T3PullEB = nullptr;
+  QLineEdit* T3PullGEB = nullptr;
+  QCheckBox* ParkingCB = nullptr;
+
+  // ---- NotesGB: the examiner's entries ----
+  TLabel* VehicleLAB = nullptr;
+  QLineEdit* VehicleEB = nullptr;
+  TLabel* ExaminerLAB = nullptr;
+  QLineEdit* ExaminerEB = nullptr;
+  QPlainTextEdit* Memo1 = nullptr;
+
+  // ---- ConnectedGB ----
+  TRadioButton* ConnectedRB = nullptr;  // checked once a full read of the instrument is complete
+  TLabel* DVtimeLAB = nullptr;
+  QPushButton* RefreshBUT = nullptr;
+  QPushButton* SetTimBUT = nullptr;
+  QPushButton* PrintBUT = nullptr;
+
+  // ---- Non-visual components ----
+  // The serial port ApdComPort1, the light controller ApdSLController1 and the tick Timer1 are
+  // created with the connection controller; create them after the lights (so they are freed
+  // first) and announce them with NotifyInsertion.
+  QPrintDialog* PrintDialog1 = nullptr;  // created at the first "print"
+
+  // ---- Fields of the connection controller and of the decoded instrument ----
+  bool PlusModel = false;  // the connected instrument is the plus model ("dravik+"): full report
+  // (The controller's and decoders' other fields join here.)
+
+  // ---- Event handlers ----
+  void FinishBUTClick(QObject* Sender);  // closes the window, which ends the program
+  void PrintBUTClick(QObject* Sender);   // printer dialog, then the report for the chosen printer
+
+  // ---- The report ----
+  // Prints the report for the current texts on `printer`, without a dialog. Printing-layer
+  // errors are thrown as platform::Exception.
+  void PrintReportTo(QPrinter& printer);
+  // The texts the report prints, read from the controls as they are shown now.
+  ReportTexts CollectReportTexts() const;
+  // Memo1's lines as the box lays them out, wrapped lines counted separately.
+  QStringList Memo1Lines() const;
+
+private:
+  void CreateControls();
+
+  std::unique_ptr<QPrinter> printer_;  // the printer and settings chosen in PrintDialog1
+};
