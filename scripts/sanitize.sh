@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Builds and runs the sanitizer variant of the tests it matters for. Only those test
+# executables (and what they link) are built, to keep the run short.
+# Usage: scripts/sanitize.sh asan|tsan
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+preset=${1:?usage: scripts/sanitize.sh asan|tsan}
+scripts/deps.sh
+
+case "$preset" in
+  # Address and undefined-behaviour sanitizers: every test executable.
+  asan) targets="all_tests" ;;
+  # ThreadSanitizer: the executables whose tests cross threads (Qt itself is invisible to it).
+  tsan) targets="platform_sync_test platform_messages_test platform_comm_test" ;;
+  *) echo "unknown preset $preset" >&2; exit 2 ;;
+esac
+
+cmake --preset "$preset" >/dev/null
+# shellcheck disable=SC2086
+cmake --build --preset "$preset" -j "$(nproc)" --target $targets
+if [ "$targets" = "all_tests" ]; then
+  ctest --preset "$preset" -j "$(nproc)" --timeout 900
+else
+  ctest --preset "$preset" -j "$(nproc)" --timeout 900 -R "^($(echo $targets | tr ' ' '|'))/"
+fi

@@ -1,0 +1,366 @@
+// The dispatch pass (dispatch thread): status changes, moving input into the dispatch buffer,
+// status, data and data-available triggers, timers, and the delivery of trigger events to the
+// method, procedure and window handlers. No lock is held while a handler runs: each step
+// takes what it needs under the lock, lets go, then delivers.
+#include <algorithm>
+#include <cctype>
+
+#include "serial/AwUser.h"
+
+namespace {
+
+constexpr DWORD ModemEventBits = EV_CTS | EV_DSR | EV_RLSD | EV_RING | EV_RINGTE;
+constexpr DWORD LineEventBits = EV_BREAK | EV_ERR;
+
+}  // namespace
+
+bool DataTriggerMatch(TDataTrigger& Trigger, uint8_t Byte) {
+  const char c = static_cast<char>(Trigger.IgnoreCase ? std::toupper(Byte) : Byte);
+  bool started = false;
+  for (int i = 0; i < Trigger.Length; ++i) {
+    int32_t& cursor = Trigger.Cursors[i];
+    if (cursor > 0) {
+      cursor = Trigger.Data[cursor] == c ? cursor + 1 : 0;
+      if (cursor == Trigger.Length) {
+        Trigger.Cursors.fill(0);
+        return true;
+      }
+    } else if (!started && Trigger.Data[0] == c) {
+      // Only the first free cursor starts a match on this byte.
+      started = true;
+      cursor = 1;
+      if (Trigger.Length == 1) {
+        Trigger.Cursors.fill(0);
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+void TApdBaseDispatcher::ClearStatusHits() {
+  std::lock_guard state(StateLock);
+  for (TStatusTrigger& trigger : StatusTriggers) trigger.Hit = false;
+  StatusHit = false;
+}
+
+// Runs on the dispatch thread.
+void TApdBaseDispatcher::DispatchPass() {
+  const DWORD events = EventBits.load();
+  auto statusLoop = [this]() {
+    while (PollStatusTriggers())
+      if (ClosePending) return false;
+    if (ClosePending) return false;
+    if (StatusHit) ClearStatusHits();
+    return true;
+  };
+
+  if (events & ModemEventBits) {
+    RefreshModemStatus();
+    if (!InDelivery && !statusLoop()) return;
+  }
+  if (events & LineEventBits) {
+    RefreshLineErrors();
+    if (!InDelivery && !statusLoop()) return;
+  }
+
+  FillDispatchBuffer();
+
+  if (!InDelivery) {
+    {
+      std::lock_guard state(StateLock);
+      ModemStatus = SampleModemStatus(0xF0);  // line states renewed, change bits kept
+    }
+    while (PollStatusTriggers())
+      if (ClosePending) return;
+    if (ClosePending) return;
+    while (ScanReceived())
+      if (ClosePending) return;
+    if (ClosePending) return;
+  }
+  if (StatusHit) ClearStatusHits();
+
+  if (PassDoneSignal) SetEvent(PassDoneSignal);
+
+  if (!ClosePending && !InDelivery) {
+    StatusHit = false;
+    while (!ClosePending && (PollStatusTriggers() || PollTimerTriggers())) {
+    }
+    if (StatusHit) ClearStatusHits();
+  }
+}
+
+// Runs on the dispatch thread. Delivers at most one batch of events.
+bool TApdBaseDispatcher::ScanReceived() {
+  uint64_t head;
+  {
+    std::lock_guard input(InputLock);
+    if (!DBuff) return false;
+    head = DBuffFilled;
+  }
+  uint64_t mark = ScanMark;
+  bool haveDataTriggers;
+  {
+    std::lock_guard state(StateLock);
+    haveDataTriggers = !DataTriggers.empty();
+  }
+
+  if (!haveDataTriggers) {
+    mark = head;
+  } else {
+    for (; mark != head; ++mark) {
+      const uint32_t position = static_cast<uint32_t>(mark % DispatchBufferSize);
+      bool anyMatched = false;
+      int32_t longest = 0;
+      int32_t threshold;
+      {
+        // Order: InputLock, StateLock.
+        std::lock_guard input(InputLock);
+        std::lock_guard state(StateLock);
+        if (!DBuff) return false;
+        const uint8_t byte = DBuff[position];
+        for (TDataTrigger& trigger : DataTriggers) {
+          if (trigger.Length == 0) continue;
+          trigger.Matched = trigger.Matched || DataTriggerMatch(trigger, byte);
+          if (trigger.Matched) {
+            anyMatched = true;
+            longest = std::max(longest, trigger.Length);
+          }
+        }
+        threshold = AvailThreshold;
+      }
+      if (!anyMatched) continue;
+
+      bool result = true;
+      if (threshold != 0 && mark != NotifyMark) {
+        int32_t inFront;
+        {
+          std::lock_guard input(InputLock);
+          uint32_t through = (position + DispatchBufferSize - DBuffTail) % DispatchBufferSize + 1;
+          if (InAvailDelivery) through -= std::min(through, PeekCount);
+          inFront = static_cast<int32_t>(through) - longest;
+        }
+        if (inFront >= threshold) {
+          LogEntry(dtTrigger, dstAvail, inFront);
+          ScanMark = NotifyMark = mark;
+          result = DeliverTrigger(TriggerAvailMessage, static_cast<WPARAM>(inFront), 0);
+          if (ClosePending) return false;
+        }
+      }
+      // From the last data trigger to the first.
+      for (size_t i = SIZE_MAX;;) {
+        int32_t handle, length;
+        {
+          std::lock_guard state(StateLock);
+          if (i == SIZE_MAX) i = DataTriggers.size();
+          if (i == 0) break;
+          --i;
+          if (i >= DataTriggers.size() || !DataTriggers[i].Matched) continue;
+          DataTriggers[i].Matched = false;
+          handle = DataTriggers[i].Handle;
+          length = DataTriggers[i].Length;
+          LogEntry(dtTrigger, dstData, handle);
+        }
+        result = DeliverTrigger(TriggerDataMessage, static_cast<WPARAM>(handle),
+                                static_cast<WORD>(length));
+        if (ClosePending) return false;
+      }
+      ScanMark = mark + 1;
+      return result;
+    }
+  }
+
+  ScanMark = mark;
+  int32_t threshold;
+  {
+    std::lock_guard state(StateLock);
+    threshold = AvailThreshold;
+  }
+  if (threshold == 0 || mark == NotifyMark) return false;
+  const int waiting = BytesWaiting();
+  if (waiting < threshold) return false;
+  LogEntry(dtTrigger, dstAvail, waiting);
+  NotifyMark = mark;
+  return DeliverTrigger(TriggerAvailMessage, static_cast<WPARAM>(waiting), 0);
+}
+
+// Runs on the dispatch thread. Fires at most one status trigger.
+bool TApdBaseDispatcher::PollStatusTriggers() {
+  // The output counts need OutputLock, which must not be taken inside StateLock.
+  bool needCounts = false;
+  {
+    std::lock_guard state(StateLock);
+    if (StatusTriggers.empty()) return false;
+    for (const TStatusTrigger& trigger : StatusTriggers)
+      if (trigger.Armed && (trigger.Kind == stOutBuffFree || trigger.Kind == stOutBuffUsed))
+        needCounts = true;
+  }
+  int pending = 0, room = 0;
+  if (needCounts) {
+    std::lock_guard output(OutputLock);
+    pending = OutputPending();
+    room = static_cast<int>(OutQueueSize) - pending;
+  }
+
+  int32_t handle = 0;
+  WORD data = 0;
+  {
+    std::lock_guard state(StateLock);
+    auto fired = std::find_if(StatusTriggers.begin(), StatusTriggers.end(),
+                              [&](const TStatusTrigger& trigger) {
+      if (!trigger.Armed || trigger.Hit) return false;
+      switch (trigger.Kind) {
+        case stModem:
+          return (ModemStatus & (trigger.Value >> 8)) != (trigger.Value & 0xFFu);
+        case stLine:
+          return (LineErrorWord.load() & trigger.Value) != 0;
+        case stOutBuffFree:
+          return room >= static_cast<int>(trigger.Value);
+        case stOutBuffUsed:
+          return pending <= static_cast<int>(trigger.Value);
+        case stOutSent:
+          return OutputSent.load();
+        default:
+          return false;
+      }
+    });
+    if (fired == StatusTriggers.end()) return false;
+    if (fired->Kind == stLine) fired->Value = static_cast<uint16_t>(LineErrorWord.load());
+    if (fired->Kind == stOutSent) OutputSent = false;
+    if (fired->Kind == stOutBuffFree) data = static_cast<WORD>(room);
+    if (fired->Kind == stOutBuffUsed) data = static_cast<WORD>(pending);
+    fired->Armed = false;
+    fired->Hit = true;
+    StatusHit = true;
+    handle = fired->Handle;
+    LogEntry(dtTrigger, dstStatus, handle);
+  }
+  return DeliverTrigger(TriggerStatusMessage, static_cast<WPARAM>(handle), data);
+}
+
+// Runs on the dispatch thread. Fires at most one timer trigger.
+bool TApdBaseDispatcher::PollTimerTriggers() {
+  int32_t handle = 0;
+  {
+    std::lock_guard state(StateLock);
+    auto fired = std::find_if(TimerTriggers.begin(), TimerTriggers.end(),
+                              [](const TTimerTrigger& t) { return t.Active && TimerExpired(t.Timer); });
+    if (fired == TimerTriggers.end()) return false;
+    fired->Active = false;
+    handle = fired->Handle;
+    LogEntry(dtTrigger, dstTimer, handle);
+  }
+  return DeliverTrigger(TriggerTimerMessage, static_cast<WPARAM>(handle), 0);
+}
+
+void TApdBaseDispatcher::RunSynchronized(const TApdNotifyMethod& Method, UINT Msg, WPARAM wParam,
+                                         LPARAM lParam) {
+  Method.Code(Method.Self, Msg, wParam, lParam);
+}
+
+// Runs on the dispatch thread. Handlers run with no dispatcher lock held: method and procedure
+// handlers on this thread (or synchronised), window handlers on their window's thread while
+// this thread waits in SendMessageTimeout.
+bool TApdBaseDispatcher::DeliverTrigger(UINT Message, WPARAM wParam, WORD Data) {
+  {
+    std::lock_guard state(StateLock);
+    if (!DeliveryNeeded) return true;
+    InDelivery = true;
+  }
+  bool result = true;
+  const bool availKind = Message == TriggerAvailMessage || Message == TriggerDataMessage;
+  {
+    std::lock_guard input(InputLock);
+    PeekMax = 0;
+    InAvailDelivery = availKind;
+  }
+  const LPARAM lParam = (static_cast<LPARAM>(DispatcherHandle) << 16) + Data;
+
+  // Each handler starts reading at the same position; afterwards the most any handler read
+  // is consumed. Returns false when the port was closed from inside the handler.
+  auto serve = [&](auto&& call) {
+    {
+      std::lock_guard input(InputLock);
+      PeekCount = 0;
+    }
+    call();
+    if (ClosePending) return false;
+    std::lock_guard input(InputLock);
+    PeekMax = std::max(PeekMax, PeekCount);
+    return true;
+  };
+
+  bool closed = false;
+  for (size_t i = 0; !closed; ++i) {
+    TMethodHandler handler;
+    {
+      std::lock_guard state(StateLock);
+      if (i >= MethodHandlers.size()) break;
+      handler = MethodHandlers[i];
+    }
+    closed = !serve([&] {
+      if (handler.Removed) return;
+      if (handler.Synchronize)
+        RunSynchronized(handler.Method, Message, wParam, lParam);
+      else
+        handler.Method.Code(handler.Method.Self, Message, wParam, lParam);
+    });
+  }
+  for (size_t i = 0; !closed; ++i) {
+    TProcHandler handler;
+    {
+      std::lock_guard state(StateLock);
+      if (i >= ProcHandlers.size()) break;
+      handler = ProcHandlers[i];
+    }
+    closed = !serve([&] {
+      if (!handler.Removed) handler.Proc(Message, wParam, lParam);
+    });
+  }
+  bool toWindows;
+  {
+    std::lock_guard state(StateLock);
+    toWindows = WindowHandlers.size() > 1 || PortHandlerInstalled;
+  }
+  for (size_t i = 0; toWindows && !closed; ++i) {
+    TWindowHandler handler;
+    {
+      std::lock_guard state(StateLock);
+      if (i >= WindowHandlers.size()) break;
+      handler = WindowHandlers[i];
+    }
+    closed = !serve([&] {
+      if (handler.Removed) return;
+      // A handler that does not return in time is abandoned for this delivery; what it had
+      // read so far still counts.
+      DWORD_PTR answer = 0;
+      SendMessageTimeoutA(handler.Window, Message, wParam, lParam, SMTO_BLOCK,
+                          TriggerSendTimeoutMs, &answer);
+    });
+  }
+
+  if (closed) {
+    result = false;
+    std::lock_guard input(InputLock);
+    InAvailDelivery = false;
+  } else if (availKind) {
+    std::lock_guard input(InputLock);
+    InAvailDelivery = false;
+    DBuffTail = (DBuffTail + PeekMax) % DispatchBufferSize;
+    if (PeekMax > 0) DBuffFull = false;
+    if (Message == TriggerAvailMessage && PeekMax != wParam) result = false;
+  }
+
+  {
+    std::lock_guard state(StateLock);
+    InDelivery = false;
+    if (HandlerRemovalPending) {
+      PurgeRemovedHandlers();
+      HandlerRemovalPending = false;
+      RefreshDeliveryNeed(0);
+    }
+  }
+  std::lock_guard input(InputLock);
+  PeekCount = 0;
+  return result;
+}

@@ -1,0 +1,306 @@
+// The dispatcher registry, and a dispatcher's lifetime: construction, OpenPort, ClosePort,
+// the release of buffers and threads, ThreadFinished, and the destroy sequence.
+#include <chrono>
+
+#include "platform/msgpump.h"
+#include "serial/AwUser.h"
+
+namespace {
+
+std::vector<TApdBaseDispatcher*>& Registry() {
+  static std::vector<TApdBaseDispatcher*> registry;
+  return registry;
+}
+
+}  // namespace
+
+std::recursive_mutex& DispatcherRegistryLock() {
+  static std::recursive_mutex lock;
+  return lock;
+}
+
+TApdBaseDispatcher* DispatcherFromHandle(int Handle) {
+  std::lock_guard registryLock(DispatcherRegistryLock());
+  auto& registry = Registry();
+  if (Handle < 0 || Handle >= static_cast<int>(registry.size())) return nullptr;
+  return registry[Handle];
+}
+
+int DispatcherRegistryCount() {
+  std::lock_guard registryLock(DispatcherRegistryLock());
+  return static_cast<int>(Registry().size());
+}
+
+void TriggerSaveRecord::Clear() {
+  AvailThreshold = 0;
+  TimerTriggers.clear();
+  DataTriggers.clear();
+  StatusTriggers.clear();
+}
+
+TApdBaseDispatcher::TApdBaseDispatcher(TApdCustomComPort* Owner) : OwnerComponent(Owner) {
+  std::lock_guard registryLock(DispatcherRegistryLock());
+  auto& registry = Registry();
+  for (size_t i = 0; i < registry.size(); ++i) {
+    if (!registry[i]) {
+      registry[i] = this;
+      DispatcherHandle = static_cast<int>(i);
+      return;
+    }
+  }
+  registry.push_back(this);
+  DispatcherHandle = static_cast<int>(registry.size() - 1);
+}
+
+TApdBaseDispatcher::~TApdBaseDispatcher() {
+  // The device steps of the destroy sequence ran in the concrete dispatcher's destructor
+  // (Shutdown); what is left needs no device.
+  Unregister();
+  CloseSignals();
+}
+
+void TApdBaseDispatcher::Unregister() {
+  std::lock_guard registryLock(DispatcherRegistryLock());
+  auto& registry = Registry();
+  if (DispatcherHandle < 0 || DispatcherHandle >= static_cast<int>(registry.size()) ||
+      registry[DispatcherHandle] != this)
+    return;
+  registry[DispatcherHandle] = nullptr;
+  while (!registry.empty() && !registry.back()) registry.pop_back();
+}
+
+void TApdBaseDispatcher::SetOptionFlags(uint32_t Bits) {
+  std::lock_guard state(StateLock);
+  OptionWord |= Bits;
+}
+
+void TApdBaseDispatcher::ClearOptionFlags(uint32_t Bits) {
+  std::lock_guard state(StateLock);
+  OptionWord &= ~Bits;
+}
+
+uint32_t TApdBaseDispatcher::GetOptionFlags() {
+  std::lock_guard state(StateLock);
+  return OptionWord;
+}
+
+void TApdBaseDispatcher::SetDeviceName(const std::string& Name) {
+  std::lock_guard state(StateLock);
+  DeviceName = Name;
+}
+
+int TApdBaseDispatcher::FailOpen(int Code) {
+  ClosePort();
+  return Code;
+}
+
+int TApdBaseDispatcher::OpenPort(const std::string& Name, int Baud, int Parity, int DataBits,
+                                 int StopBits, uint32_t InSize, uint32_t OutSize,
+                                 uint32_t Options) {
+  RingEventSeen = false;
+  {
+    // Order: InputLock, OutputLock, StateLock.
+    std::lock_guard input(InputLock);
+    std::lock_guard output(OutputLock);
+    std::lock_guard state(StateLock);
+    DBuff.reset();
+    OutBuff.reset();
+    HandlerRemovalPending = false;
+  }
+  InDelivery = false;
+  CloseSignals();
+  DeviceEventSignal = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  PassDoneSignal = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  HandshakeSignal = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  OutputReadySignal = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  WriteCompleteSignal = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  OutputFlushSignal = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  if (!DeviceEventSignal || !PassDoneSignal || !HandshakeSignal || !OutputReadySignal ||
+      !WriteCompleteSignal || !OutputFlushSignal)
+    return FailOpen(-ERROR_NOT_ENOUGH_MEMORY);
+
+  const LONG_PTR device = DeviceOpen(Name, InSize, OutSize);
+  if (device < 0) {
+    const int code = device == -ERROR_NOT_ENOUGH_MEMORY ? -ERROR_NOT_ENOUGH_MEMORY
+                                                        : -static_cast<int>(GetLastError());
+    DeviceHandle = -1;
+    return FailOpen(code);
+  }
+  DeviceHandle = device;
+  if (!DeviceSizeQueues(InSize, OutSize)) return FailOpen(-static_cast<int>(GetLastError()));
+
+  {
+    // Order: InputLock, OutputLock, StateLock.
+    std::lock_guard input(InputLock);
+    std::lock_guard output(OutputLock);
+    std::lock_guard state(StateLock);
+    DBuff = std::make_unique<uint8_t[]>(DispatchBufferSize);
+    OutBuff = std::make_unique<uint8_t[]>(OutSize ? OutSize : 1);
+    OutHead = OutTail = 0;
+    OutFull = false;
+    InQueueSize = InSize;
+    OutQueueSize = OutSize;
+    LineErrorWord = 0;
+    DBuffFull = false;
+    PeekCount = 0;
+    RS485Mode = false;
+    BaseAddress = 0;
+  }
+  OutputSent = false;
+  ClosePending = false;
+
+  {
+    std::lock_guard state(StateLock);
+    DeviceGetState(DCBShadow);
+    DTRFlow = (Options & ptoDTRFlow) != 0;
+    if (!DTRFlow) DriveDTR((Options & ptoDTROn) != 0);
+    RTSFlow = (Options & ptoRTSFlow) != 0;
+    if (!RTSFlow) DriveRTS((Options & ptoRTSOn) != 0);
+  }
+
+  ScanMark = 0;
+  NotifyMark = 0;
+  StatusHit = false;
+  {
+    // Order: InputLock, StateLock.
+    std::lock_guard input(InputLock);
+    std::lock_guard state(StateLock);
+    DropAllTriggers();
+    DBuffHead = DBuffTail = 0;
+    DBuffFilled = 0;
+    InAvailDelivery = false;
+    ModemStatus = 0;
+    SampleModemStatus(0xF0);
+    LastBaud = 115200;
+  }
+
+  const int applied = ApplyLineSettings(Baud, Parity, StopBits, DataBits);
+  if (applied < 0) return FailOpen(applied);
+
+  RefreshLineErrors();
+  {
+    std::lock_guard state(StateLock);
+    StopTrace();
+    TimeBase = AdTimeGetTime();
+    StopLog();
+  }
+  StartThreads();
+  return 0;
+}
+
+int TApdBaseDispatcher::ClosePort() {
+  if (DeviceHandle.load() != -1) {
+    DiscardOutput();
+    DiscardInput();
+    DeviceClose();
+  }
+  if (InDelivery) {
+    // Closed from inside a handler: the dispatch thread abandons the delivery and releases
+    // the buffers itself as it ends.
+    ClosePending = true;
+    return 0;
+  }
+  ReleaseBuffers();
+  return 0;
+}
+
+void TApdBaseDispatcher::ReleaseBuffers() {
+  ReleaseOnThreadExit = false;
+  // A second caller (the dispatch thread ending while the user-interface thread stops the
+  // threads) leaves the stopping to the first.
+  if (ThreadsActive && !StoppingThreads.exchange(true)) {
+    StopThreads();
+    StoppingThreads = false;
+  }
+  FreeBuffersIfUnused();
+}
+
+void TApdBaseDispatcher::FreeBuffersIfUnused() {
+  // Order: InputLock, OutputLock, StateLock.
+  std::lock_guard input(InputLock);
+  std::lock_guard output(OutputLock);
+  std::lock_guard state(StateLock);
+  if (ThreadPresent[tkDispThread]) {
+    // The dispatch thread outlived StopThreads: it frees the buffers as it ends.
+    ReleaseOnThreadExit = true;
+    return;
+  }
+  if (ThreadPresent[tkComThread] || ThreadPresent[tkOutThread]) return;  // freed at destroy
+  DBuff.reset();
+  OutBuff.reset();
+  OutHead = OutTail = 0;
+  OutFull = false;
+  DBuffHead = DBuffTail = 0;
+  DBuffFull = false;
+  // With threads still active the one stopping them closes the signals (StopThreads).
+  if (!ThreadsActive) CloseSignals();
+}
+
+void TApdBaseDispatcher::CloseSignals() {
+  std::lock_guard state(StateLock);
+  for (HANDLE* signal : {&DeviceEventSignal, &PassDoneSignal, &HandshakeSignal,
+                         &OutputReadySignal, &WriteCompleteSignal, &OutputFlushSignal}) {
+    if (*signal) {
+      CloseHandle(*signal);
+      *signal = nullptr;
+    }
+  }
+}
+
+void TApdBaseDispatcher::NoteThreadStarting(TApdThreadKind Thread) {
+  ThreadPresent[Thread] = true;
+  RunningThreadCount.fetch_add(1);
+}
+
+// Runs on the worker thread that is ending, as its last act.
+void TApdBaseDispatcher::ThreadFinished(TApdThreadKind Thread) {
+  bool release = false;
+  {
+    std::lock_guard state(StateLock);
+    ThreadPresent[Thread] = false;
+    if (Thread == tkDispThread && ReleaseOnThreadExit) release = true;
+  }
+  if (release) {
+    ReleaseBuffers();
+    ReleaseOnThreadExit = false;
+  }
+  if (RunningThreadCount.fetch_sub(1) == 1) ThreadsActive = false;
+  {
+    std::lock_guard wake(ThreadEndMutex);
+  }
+  ThreadEnded.notify_all();
+}
+
+void TApdBaseDispatcher::WaitForWorkerThreads() {
+  // A worker may be blocked sending a trigger message to a window of this thread, so keep
+  // handling this thread's messages while waiting; the wait wakes when a thread ends and at
+  // least every few milliseconds to pump again.
+  while (RunningThreadCount.load() > 0) {
+    platform::PumpPendingMessages();
+    std::unique_lock wait(ThreadEndMutex);
+    ThreadEnded.wait_for(wait, std::chrono::milliseconds(5),
+                         [this] { return RunningThreadCount.load() <= 0; });
+  }
+}
+
+void TApdBaseDispatcher::Shutdown() {
+  if (ShutdownDone) return;
+  ShutdownDone = true;
+  if (ClosePending)
+    ReleaseBuffers();
+  else
+    ClosePort();
+  WaitForWorkerThreads();
+  JoinThreads();
+  FreeBuffersIfUnused();
+  Unregister();
+  std::lock_guard state(StateLock);
+  TimerTriggers.clear();
+  DataTriggers.clear();
+  StatusTriggers.clear();
+  WindowHandlers.clear();
+  ProcHandlers.clear();
+  MethodHandlers.clear();
+  StopTrace();
+  StopLog();
+}

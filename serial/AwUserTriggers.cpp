@@ -1,0 +1,297 @@
+// Triggers and event receivers: trigger handles, creating, arming and deleting timer, status
+// and data triggers, the data-available threshold, saving and reinstalling the trigger set
+// across a reopen, and the window, procedure and method handlers that receive trigger events.
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+#include "serial/AwUser.h"
+
+namespace {
+
+// A status handle carries its kind in the low three bits.
+constexpr int32_t HandleBase(int32_t handle) { return handle & ~7; }
+
+template <typename List>
+auto FindHandle(List& list, int handle) {
+  return std::find_if(list.begin(), list.end(),
+                      [handle](const auto& trigger) { return trigger.Handle == handle; });
+}
+
+template <typename List>
+void RemoveMarked(List& list) {
+  for (size_t i = list.size(); i-- > 0;)
+    if (list[i].Removed) list.erase(list.begin() + static_cast<std::ptrdiff_t>(i));
+}
+
+}  // namespace
+
+bool TApdBaseDispatcher::TriggerHandleInUse(int Handle) const {
+  auto same = [Handle](const auto& trigger) { return HandleBase(trigger.Handle) == Handle; };
+  return std::any_of(TimerTriggers.begin(), TimerTriggers.end(), same) ||
+         std::any_of(StatusTriggers.begin(), StatusTriggers.end(), same) ||
+         std::any_of(DataTriggers.begin(), DataTriggers.end(), same);
+}
+
+// The next free trigger handle (a multiple of 8), or 0 when none is left. StateLock held.
+int TApdBaseDispatcher::NextTriggerHandle() {
+  if (TriggerHandleCounter < TriggerHandleCounterLimit)
+    return static_cast<int>(TriggerHandleCounter++ * 8);
+  for (int handle = 8; handle <= static_cast<int>(TriggerHandleCounterLimit); handle += 8)
+    if (!TriggerHandleInUse(handle)) return handle;
+  return 0;
+}
+
+void TApdBaseDispatcher::DropAllTriggers() {
+  std::lock_guard state(StateLock);
+  AvailThreshold = 0;
+  TimerTriggers.clear();
+  DataTriggers.clear();
+  StatusTriggers.clear();
+  TriggerHandleCounter = 1;
+}
+
+void TApdBaseDispatcher::SetAvailThreshold(int Count) {
+  std::lock_guard state(StateLock);
+  AvailThreshold = Count;
+  LogEntry(dtTriggerDataChange, dstAvailTrigger, Count);
+}
+
+int TApdBaseDispatcher::NewTimerTrigger() {
+  std::lock_guard state(StateLock);
+  const int handle = NextTriggerHandle();
+  if (handle == 0) return ecNoMoreTriggers;
+  TTimerTrigger trigger;
+  trigger.Handle = handle;
+  TimerTriggers.push_back(trigger);
+  LogEntry(dtTriggerAlloc, dstTimerTrigger, handle);
+  return handle;
+}
+
+int TApdBaseDispatcher::NewStatusTrigger(int Kind) {
+  if (Kind < 0 || Kind > stOutSent) return ecBadArgument;
+  std::lock_guard state(StateLock);
+  const int handle = NextTriggerHandle() + Kind;
+  if (handle < 8) return ecNoMoreTriggers;
+  TStatusTrigger trigger;
+  trigger.Handle = handle;
+  trigger.Kind = static_cast<uint8_t>(Kind);
+  StatusTriggers.push_back(trigger);
+  const uint8_t kind = trigger.Kind;
+  LogEntry(dtTriggerAlloc, dstStatusTrigger, handle, 1, &kind);
+  return handle;
+}
+
+int TApdBaseDispatcher::AddDataTrigger(const std::string& String, bool IgnoreCase) {
+  if (String.empty()) return ecBadArgument;
+  if (String.size() > static_cast<size_t>(MaxDataTriggerLength)) return ecTriggerTooLong;
+  std::lock_guard state(StateLock);
+  const int handle = NextTriggerHandle();
+  if (handle == 0) return ecNoMoreTriggers;
+  TDataTrigger trigger;
+  trigger.Handle = handle;
+  trigger.Length = static_cast<int32_t>(String.size());
+  trigger.IgnoreCase = IgnoreCase;
+  for (size_t i = 0; i < String.size(); ++i) {
+    const auto c = static_cast<unsigned char>(String[i]);
+    trigger.Data[i] = static_cast<char>(IgnoreCase ? std::toupper(c) : c);
+  }
+  DataTriggers.push_back(trigger);
+  LogEntry(dtTriggerAlloc, dstData, handle);
+  return handle;
+}
+
+int TApdBaseDispatcher::ArmTimerTrigger(int Handle, int Ticks, bool Activate) {
+  std::lock_guard state(StateLock);
+  auto trigger = FindHandle(TimerTriggers, Handle);
+  if (trigger == TimerTriggers.end()) return ecBadTriggerHandle;
+  if (Activate) {
+    if (Ticks != 0) trigger->Ticks = Ticks;
+    NewTimer(trigger->Timer, trigger->Ticks);
+    trigger->Active = true;
+    const int32_t ticks = Ticks;
+    LogEntry(dtTriggerDataChange, dstTimerTrigger, Handle, sizeof ticks, &ticks);
+  } else {
+    trigger->Active = false;
+    LogEntry(dtTriggerDataChange, dstTimerTrigger, Handle);
+  }
+  return 0;
+}
+
+int TApdBaseDispatcher::ArmStatusTrigger(int Handle, int Value, bool Activate) {
+  std::lock_guard state(StateLock);
+  auto trigger = FindHandle(StatusTriggers, Handle);
+  if (trigger == StatusTriggers.end()) return ecBadTriggerHandle;
+  if (Activate) {
+    const uint32_t value = static_cast<uint32_t>(Value);
+    switch (trigger->Kind) {
+      case stModem: {
+        const uint32_t mask = value & 0xFF;
+        trigger->Value = static_cast<uint16_t>((mask << 8) | (mask & ModemStatus));
+        break;
+      }
+      case stLine:
+        // Argument bits overrun, parity, framing, break -> line error bits 0x02 .. 0x10.
+        trigger->Value = static_cast<uint16_t>((value & 0x0F) << 1);
+        break;
+      case stOutBuffFree:
+      case stOutBuffUsed:
+        trigger->Value = static_cast<uint16_t>(value);
+        break;
+      default:
+        break;
+    }
+    const int32_t condition = trigger->Value;
+    LogEntry(dtTriggerDataChange, dstStatusTrigger, Handle, sizeof condition, &condition);
+  }
+  trigger->Armed = Activate;
+  return 0;
+}
+
+int TApdBaseDispatcher::DeleteTrigger(int Handle) {
+  std::lock_guard state(StateLock);
+  if (Handle == AvailTriggerHandle) {
+    AvailThreshold = 0;
+    LogEntry(dtTriggerDataChange, dstAvailTrigger, 0);
+    return 0;
+  }
+  if (auto timer = FindHandle(TimerTriggers, Handle); timer != TimerTriggers.end()) {
+    TimerTriggers.erase(timer);
+    LogEntry(dtTriggerDispose, dstTimer, Handle);
+    return 0;
+  }
+  if (auto data = FindHandle(DataTriggers, Handle); data != DataTriggers.end()) {
+    DataTriggers.erase(data);
+    LogEntry(dtTriggerDispose, dstData, Handle);
+    return 0;
+  }
+  if (auto status = FindHandle(StatusTriggers, Handle); status != StatusTriggers.end()) {
+    const uint8_t kind = status->Kind;
+    StatusTriggers.erase(status);
+    LogEntry(dtTriggerDispose, dstStatusTrigger, Handle, 1, &kind);
+    return 0;
+  }
+  return ecBadTriggerHandle;
+}
+
+void TApdBaseDispatcher::SnapshotTriggers(TriggerSaveRecord& Save) {
+  std::lock_guard state(StateLock);
+  Save.Clear();
+  Save.AvailThreshold = AvailThreshold;
+  Save.TimerTriggers = TimerTriggers;
+  Save.DataTriggers = DataTriggers;
+  Save.StatusTriggers = StatusTriggers;
+}
+
+void TApdBaseDispatcher::ReinstallTriggers(const TriggerSaveRecord& Save) {
+  std::lock_guard state(StateLock);
+  const uint32_t counter = TriggerHandleCounter;
+  DropAllTriggers();
+  AvailThreshold = Save.AvailThreshold;
+  TimerTriggers = Save.TimerTriggers;
+  DataTriggers = Save.DataTriggers;
+  StatusTriggers = Save.StatusTriggers;
+  // New handles continue above every reinstalled one, so none is issued twice.
+  int32_t highest = 0;
+  for (const auto& t : TimerTriggers) highest = std::max(highest, HandleBase(t.Handle));
+  for (const auto& t : DataTriggers) highest = std::max(highest, HandleBase(t.Handle));
+  for (const auto& t : StatusTriggers) highest = std::max(highest, HandleBase(t.Handle));
+  TriggerHandleCounter = std::min<uint32_t>(
+      std::max<uint32_t>(counter, static_cast<uint32_t>(highest / 8) + 1), TriggerHandleCounterLimit);
+}
+
+void TApdBaseDispatcher::AttachWindow(HWND Window) {
+  std::lock_guard state(StateLock);
+  WindowHandlers.push_back({Window, false});
+  DeliveryNeeded = true;
+  LogEntry(dtTriggerHandlerAlloc, dstWindowHandler,
+           static_cast<int32_t>(reinterpret_cast<intptr_t>(Window)));
+}
+
+void TApdBaseDispatcher::DetachWindow(HWND Window) {
+  std::lock_guard state(StateLock);
+  auto handler = std::find_if(WindowHandlers.begin(), WindowHandlers.end(),
+                              [Window](const TWindowHandler& h) { return h.Window == Window; });
+  if (handler == WindowHandlers.end()) {
+    RefreshDeliveryNeed(0);
+    return;
+  }
+  if (InDelivery) {
+    handler->Removed = true;
+    HandlerRemovalPending = true;
+  } else {
+    WindowHandlers.erase(handler);
+  }
+  LogEntry(dtTriggerHandlerDispose, dstWindowHandler,
+           static_cast<int32_t>(reinterpret_cast<intptr_t>(Window)));
+}
+
+void TApdBaseDispatcher::RegisterProcHandler(TApdNotifyProc Proc) {
+  std::lock_guard state(StateLock);
+  ProcHandlers.push_back({Proc, false});
+  DeliveryNeeded = true;
+}
+
+void TApdBaseDispatcher::DeregisterProcHandler(TApdNotifyProc Proc) {
+  std::lock_guard state(StateLock);
+  auto handler = std::find_if(ProcHandlers.begin(), ProcHandlers.end(),
+                              [Proc](const TProcHandler& h) { return h.Proc == Proc; });
+  if (handler != ProcHandlers.end()) {
+    if (InDelivery) {
+      handler->Removed = true;
+      HandlerRemovalPending = true;
+    } else {
+      ProcHandlers.erase(handler);
+    }
+  }
+  RefreshDeliveryNeed(0);
+}
+
+void TApdBaseDispatcher::RegisterMethodHandler(const TApdNotifyMethod& Method, bool Synchronize) {
+  std::lock_guard state(StateLock);
+  MethodHandlers.push_back({Method, false, Synchronize});
+  DeliveryNeeded = true;
+}
+
+void TApdBaseDispatcher::DeregisterMethodHandler(const TApdNotifyMethod& Method) {
+  std::lock_guard state(StateLock);
+  auto handler = std::find_if(MethodHandlers.begin(), MethodHandlers.end(),
+                              [&Method](const TMethodHandler& h) { return h.Method == Method; });
+  if (handler != MethodHandlers.end()) {
+    if (InDelivery) {
+      handler->Removed = true;
+      HandlerRemovalPending = true;
+    } else {
+      MethodHandlers.erase(handler);
+    }
+  }
+  RefreshDeliveryNeed(0);
+}
+
+void TApdBaseDispatcher::RefreshDeliveryNeed(int Mode) {
+  std::lock_guard state(StateLock);
+  const bool otherReceivers =
+      WindowHandlers.size() > 1 || !ProcHandlers.empty() || !MethodHandlers.empty();
+  switch (Mode) {
+    case 0:
+      DeliveryNeeded = otherReceivers || PortHandlerInstalled;
+      break;
+    case 1:
+      PortHandlerInstalled = true;
+      DeliveryNeeded = true;
+      break;
+    case 2:
+      PortHandlerInstalled = false;
+      DeliveryNeeded = otherReceivers;
+      break;
+    default:
+      break;
+  }
+}
+
+// At the end of a delivery in which handlers were detached. StateLock held.
+void TApdBaseDispatcher::PurgeRemovedHandlers() {
+  RemoveMarked(WindowHandlers);
+  RemoveMarked(ProcHandlers);
+  RemoveMarked(MethodHandlers);
+}
