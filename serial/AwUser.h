@@ -324,7 +324,9 @@ public:
   virtual int DeviceWrite(const uint8_t* Data, uint32_t Count) = 0;
   virtual bool DeviceWaitEvent(DWORD& Mask, LPOVERLAPPED Overlapped) = 0;
   virtual bool DeviceSizeQueues(uint32_t InSize, uint32_t OutSize) = 0;
-  // Stops the threads if they are active and frees the dispatch buffer and output ring.
+  // Stops the threads if they are active and frees the dispatch buffer and output ring once
+  // no worker thread uses them (a dispatch thread that outlived StopThreads frees them as it
+  // ends; the destructor frees whatever is left).
   virtual void ReleaseBuffers();
   // Creates and starts the worker threads (NoteThreadStarting for each before it runs).
   virtual void StartThreads() = 0;
@@ -432,7 +434,6 @@ private:
   void DropAllTriggers();
   void PurgeRemovedHandlers();
   void ClearStatusHits();
-  bool PollStatusTriggersOnce();
   void FreeBuffersIfUnused();
   void WaitForWorkerThreads();
   void Unregister();

@@ -76,6 +76,7 @@ bool TApdBaseDispatcher::FillDispatchBuffer() {
   std::lock_guard input(InputLock);
   if (!DBuff) return false;
   if (DBuffFull) return true;
+  // Order: InputLock, then OutputLock for the device status and StateLock for the log.
   RefreshLineErrors();
   uint32_t driverBytes;
   {

@@ -51,6 +51,8 @@ void CopyFromRing(const uint8_t* ring, uint32_t size, uint32_t position, uint8_t
 
 }  // namespace
 
+// Records on the thread doing the recorded work (the dispatch thread for reads and fired
+// triggers, the user-interface thread for writes and trigger changes).
 void TApdBaseDispatcher::LogEntry(uint8_t Type, uint8_t SubType, int32_t Value,
                                   uint32_t DataLength, const void* Data) {
   if (!LogOn) return;

@@ -54,7 +54,7 @@ int TApdBaseDispatcher::WriteBytes(const void* Data, uint32_t Length) {
       rs485Manual = RS485Mode && !HasAutoRTSControl();
       if (rs485Manual && BaseAddress == 0) return ecBaseAddressNotSet;
     }
-    if (rs485Manual) DriveRTS(true);
+    if (rs485Manual) DriveRTS(true);  // Order: OutputLock, StateLock.
     if (DeviceWrite(bytes, Length) <= 0) {
       LineErrorWord |= DeviceErrors(status) & 0x1F;
       ComStatus = status;

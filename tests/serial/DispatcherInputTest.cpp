@@ -114,6 +114,8 @@ TEST_F(DispatcherInput, FullBufferLeavesFurtherInputInTheDriver) {
   Pass(stream);
   EXPECT_EQ(port.BytesWaiting(), 8192);
   EXPECT_EQ(port.DriverBytes(), 100u);
+  // A batch that brings the head all the way round is still a new batch.
+  EXPECT_EQ(AvailCounts(window), (std::vector<WPARAM>{8192}));
   Pass();
   EXPECT_EQ(port.DriverBytes(), 100u);
   EXPECT_EQ(Read(10), stream.substr(0, 10));
