@@ -340,9 +340,9 @@ struct UserLog {
 };
 
 TEST(PortUsers, NotifiedInReverseOrderAroundOpenAndClose) {
-  FakePort f;
   std::vector<std::string> log;
   UserLog a{&log, "a"}, b{&log, "b"};
+  FakePort f;
   f.port.AddPortUser(TPortCallback(&a, &UserLog::Plain));
   f.port.AddPortUserEx(TPortCallbackEx(&b, &UserLog::Ex));
   f.port.SetOnPortOpen(TNotifyEvent(&a, &UserLog::PortOpen));
@@ -354,9 +354,9 @@ TEST(PortUsers, NotifiedInReverseOrderAroundOpenAndClose) {
 }
 
 TEST(PortUsers, RemovalMatchesTheCallbackCodeOnly) {
-  FakePort f;
   std::vector<std::string> log;
   UserLog a{&log, "a"}, b{&log, "b"};
+  FakePort f;
   f.port.AddPortUser(TPortCallback(&a, &UserLog::Plain));
   f.port.AddPortUserEx(TPortCallbackEx(&a, &UserLog::Ex));
   f.port.AddPortUser(TPortCallback(&b, &UserLog::Plain));
@@ -367,9 +367,9 @@ TEST(PortUsers, RemovalMatchesTheCallbackCodeOnly) {
 }
 
 TEST(PortAssign, CopiesSettingsAndHandlersButNotTheOpenState) {
-  FakePort f;
   std::vector<std::string> log;
   UserLog a{&log, "a"};
+  FakePort f;
   f.port.SetBaud(9600);
   f.port.SetHWFlowOptions({hwfUseRTS});
   f.port.SetOnTriggerAvail(TTriggerAvailEvent(&a, &UserLog::Avail));

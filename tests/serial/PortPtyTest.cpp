@@ -211,10 +211,10 @@ TEST_F(PortPty, NoEventAfterTheUserClosedThePort) {
   pty.Write("y");
   Settle(200);
   EXPECT_EQ(rec.events.size(), 1u);
-  port.SetOpen(true);
+  port.SetOpen(true);  // the tty kept "y" while the port was closed
   pty.Write("z");
-  ASSERT_TRUE(WaitFor([&] { return rec.events.size() == 2; }));
-  EXPECT_EQ(rec.read, "xz");
+  ASSERT_TRUE(WaitFor([&] { return rec.read.size() == 3; }));
+  EXPECT_EQ(rec.read, "xyz");
 }
 
 TEST_F(PortPty, AnExceptionFromAHandlerIsReportedAndDeliveryGoesOn) {
