@@ -275,6 +275,7 @@ private:
 
   TPortState portState_ = psClosed;
   HWND notifyWindow_ = nullptr;     // hidden window receiving the dispatcher's messages
+  int deliveryDepth_ = 0;           // this port's events running on the stack (nested count)
   bool open_ = false;
   bool reopenWhenClosed_ = false;   // Open was set while a close was still in progress
 

@@ -92,6 +92,16 @@ void TApdCustomComPort::DeliverTrigger(UINT msg, WPARAM wParam, LPARAM lParam) {
   QPointer<TApdCustomComPort> self(this);
   TApdBaseDispatcher* const dispatcher = Dispatcher.get();
   auto stillOpen = [&] { return self && portState_ == psOpen && Dispatcher.get() == dispatcher; };
+  // While the events run, the dispatch thread waits for them: a close from inside must be
+  // deferred (StopPort).
+  struct DepthGuard {
+    QPointer<TApdCustomComPort>& port;
+    int& depth;
+    DepthGuard(QPointer<TApdCustomComPort>& p, int& d) : port(p), depth(d) { ++depth; }
+    ~DepthGuard() {
+      if (port) --depth;
+    }
+  } guard(self, deliveryDepth_);
 
   const auto param = static_cast<uint16_t>(wParam);
   const auto data = msg == TriggerAvailMessage ? param : static_cast<uint16_t>(lParam & 0xFFFF);

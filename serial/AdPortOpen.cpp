@@ -115,7 +115,13 @@ void TApdCustomComPort::StopPort() {
   Dispatcher->SnapshotTriggers(SavedTriggers);
   RestoreTriggersOnOpen = true;
   Dispatcher->ClosePort();
-  if (Dispatcher->IsInDelivery()) {
+  // The dispatcher defers its release whenever a delivery is under way. Only a close from
+  // inside one of this port's own events has to wait for the close-pending message: the
+  // dispatch thread cannot finish its delivery before the handler returns. A close from
+  // anywhere else that merely met a delivery in flight frees the dispatcher at once; freeing it
+  // pumps this thread's messages until its threads have ended, which lets that delivery finish
+  // (its message is dropped: the port is shutting down).
+  if (Dispatcher->IsInDelivery() && deliveryDepth_ > 0) {
     // Closed from inside one of this port's events: the dispatch thread is waiting for the
     // handler to return and releases its buffers as it ends. The dispatcher is freed when the
     // close-pending message finds its threads gone.

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <functional>
 #include <string>
 
@@ -390,6 +392,62 @@ TEST(PortAssign, CopiesSettingsAndHandlersButNotTheOpenState) {
   });
   copy.SetOpen(true);
   EXPECT_NO_THROW(copy.ArmTimerTrigger(static_cast<uint16_t>(timer), 1, true));
+}
+
+}  // namespace
+
+namespace {
+
+struct AvailCounter {
+  TApdCustomComPort* port = nullptr;
+  int events = 0;
+  bool closeInside = false;
+  bool openInside = false;
+  void Avail(QObject*, uint16_t) {
+    ++events;
+    if (closeInside) {
+      port->SetOpen(false);
+      openInside = port->Open();
+    }
+  }
+};
+
+// Waits, without handling any message, until the dispatch thread is blocked delivering to this
+// thread's window.
+bool DeliveryInFlight(TApdBaseDispatcher* d) {
+  for (int i = 0; i < 5000 && !d->IsInDelivery(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  return d->IsInDelivery();
+}
+
+TEST(PortClose, FromOutsideAnEventWhileADeliveryIsInFlightClosesAtOnce) {
+  AvailCounter counter;
+  FakePort f(true);
+  counter.port = &f.port;
+  f.port.SetOnTriggerAvail(TTriggerAvailEvent(&counter, &AvailCounter::Avail));
+  f.port.SetOpen(true);
+  f.fake()->Feed("abc");
+  ASSERT_TRUE(DeliveryInFlight(f.fake()));
+  f.port.SetOpen(false);
+  EXPECT_FALSE(f.port.Open());
+  EXPECT_EQ(f.port.PortState(), psClosed);
+  EXPECT_EQ(f.port.GetDispatcher(), nullptr);
+  EXPECT_EQ(counter.events, 0);  // the message in flight was dropped
+}
+
+TEST(PortClose, FromInsideItsOwnEventIsDeferredUntilTheThreadsEnd) {
+  AvailCounter counter;
+  FakePort f(true);
+  counter.port = &f.port;
+  counter.closeInside = true;
+  f.port.SetOnTriggerAvail(TTriggerAvailEvent(&counter, &AvailCounter::Avail));
+  f.port.SetOpen(true);
+  f.fake()->Feed("abc");
+  ASSERT_TRUE(WaitFor([&] { return counter.events == 1; }));
+  EXPECT_TRUE(counter.openInside);
+  ASSERT_TRUE(WaitFor([&] { return f.port.PortState() == psClosed; }));
+  EXPECT_FALSE(f.port.Open());
+  EXPECT_EQ(f.port.GetDispatcher(), nullptr);
+  EXPECT_EQ(counter.events, 1);
 }
 
 }  // namespace
