@@ -9,7 +9,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
-#include <dirent.h>
 #include <functional>
 #include <string>
 #include <vector>
@@ -20,14 +19,6 @@
 
 namespace {
 
-int ThreadCount() {
-  int n = 0;
-  if (DIR* dir = opendir("/proc/self/task")) {
-    while (dirent* entry = readdir(dir)) n += entry->d_name[0] != '.';
-    closedir(dir);
-  }
-  return n;
-}
 
 // Records every data-available event and runs an optional action inside it.
 struct AvailRecorder {

@@ -3,22 +3,12 @@
 // thread, window or dispatcher may be left behind.
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <string>
 
 #include "serial/AdPort.h"
 #include "tests/serial/PortTestSupport.h"
 
 namespace {
-
-int ThreadCount() {
-  int n = 0;
-  if (DIR* dir = opendir("/proc/self/task")) {
-    while (dirent* entry = readdir(dir)) n += entry->d_name[0] != '.';
-    closedir(dir);
-  }
-  return n;
-}
 
 struct Cycler {
   TApdCustomComPort* port = nullptr;

@@ -10,6 +10,7 @@
 #include <QTest>
 #include <filesystem>
 #include <mutex>
+#include <thread>
 
 #include "platform/hooks.h"
 #include "platform/portmap.h"
@@ -58,6 +59,20 @@ bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
 }
 
 void Settle(int ms) { QTest::qWait(ms); }
+
+int ThreadCount() {
+  static const bool warmedUp = [] {
+    std::thread([] {}).join();
+    return true;
+  }();
+  (void)warmedUp;
+  int n = 0;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
+    (void)entry;
+    ++n;
+  }
+  return n;
+}
 
 void LinkPort(int number, const std::string& target) {
   const std::filesystem::path link =

@@ -34,6 +34,11 @@ bool WaitFor(const std::function<bool()>& done, int timeoutMs = 10000);
 // for asserting that something does NOT happen.
 void Settle(int ms = 300);
 
+// The number of threads of this process. The first call starts and joins one thread first, so
+// that helpers the runtime starts with the first thread (a sanitizer's background thread) are
+// counted from the start.
+int ThreadCount();
+
 // A pty pair whose slave is linked as port COM<number> in the device-map folder.
 class LinkedPty {
 public:
