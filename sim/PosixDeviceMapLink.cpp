@@ -1,28 +1,30 @@
-// comN links in the device-map folder, through std::filesystem (symlink, readlink, unlink).
+// comN links in the device-map folder, through std::filesystem (symlink, readlink, unlink),
+// numbered from the platform's port map.
 #include "sim/PosixDeviceMapLink.h"
 
-#include <algorithm>
+#include <charconv>
 #include <filesystem>
 #include <stdexcept>
 #include <system_error>
+#include <vector>
+
+#include "platform/portmap.h"
 
 namespace sim {
 
 namespace fs = std::filesystem;
 
-std::set<int> ComNumbersInUse(const std::string& folder) {
-  // The numbers of the comN links. Once the platform's port map lists detected ttys as well,
-  // this is the one place to switch to it.
+std::set<int> ComNumbersInUse() {
+  // Every port the program would list: the comN links and the detected ttys numbered after
+  // them, so that a new link never takes a number a detected device holds.
   std::set<int> used;
-  std::error_code ec;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    const std::string name = it->path().filename().string();
-    if (name.size() < 4 || name.size() > 6 || name.compare(0, 3, "com") != 0 || name[3] == '0') continue;
-    if (!std::all_of(name.begin() + 3, name.end(), [](char c) { return c >= '0' && c <= '9'; })) continue;
-    std::error_code linkEc;
-    if (!it->is_symlink(linkEc)) continue;
-    const int n = std::stoi(name.substr(3));
-    if (n >= 1 && n <= 255) used.insert(n);
+  const auto values = platform::ReadSerialCommValues();
+  if (!values) return used;
+  for (const platform::SerialCommValue& v : *values) {
+    if (v.data.size() < 4 || v.data.compare(0, 3, "COM") != 0) continue;
+    int n = 0;
+    const auto [end, ec] = std::from_chars(v.data.data() + 3, v.data.data() + v.data.size(), n);
+    if (ec == std::errc{} && end == v.data.data() + v.data.size() && n >= 1 && n <= 255) used.insert(n);
   }
   return used;
 }
@@ -31,7 +33,7 @@ DeviceMapLink::DeviceMapLink(const std::string& folder, const std::string& targe
   std::error_code ec;
   fs::create_directories(folder, ec);
   if (ec) throw std::runtime_error("cannot create the device-map folder " + folder + ": " + ec.message());
-  const std::set<int> used = ComNumbersInUse(folder);
+  const std::set<int> used = ComNumbersInUse();
   // Above every number in use; another simulator starting at the same moment may take the same
   // number first, so an existing name moves us one further up.
   for (int n = used.empty() ? 1 : *used.rbegin() + 1; n <= 255; ++n) {

@@ -6,13 +6,14 @@
 
 namespace sim {
 
-// Port numbers already taken in `folder` (comN links, N 1..255 written without leading zeros).
-std::set<int> ComNumbersInUse(const std::string& folder);
+// Port numbers in use: those of the port map the program reads (the comN links of the device-map
+// folder and the detected serial devices).
+std::set<int> ComNumbersInUse();
 
 class DeviceMapLink {
 public:
-  // Creates `folder` when missing and the link; throws std::runtime_error when no number up to
-  // 255 is free or the link cannot be made.
+  // Creates `folder` (the port map's device-map folder) when missing and the link; throws
+  // std::runtime_error when no number up to 255 is free or the link cannot be made.
   DeviceMapLink(const std::string& folder, const std::string& target);
   ~DeviceMapLink();  // removes the link
   DeviceMapLink(const DeviceMapLink&) = delete;

@@ -169,15 +169,15 @@ TEST_F(SimProcessTest, RegistersAboveEveryNumberInUse) {
   fs::create_symlink("/dev/null-nothing-here", Link(7));  // a stale link still holds its number
   fs::create_symlink("/dev/null", map_ / "com007");       // not a port name: ignored
   SimProcess first;
-  EXPECT_EQ(first.number(), 8);
+  EXPECT_GT(first.number(), 7);  // serial devices of the machine may hold numbers as well
   SimProcess second({"--serial", "4711"});
-  EXPECT_EQ(second.number(), 9);
+  EXPECT_EQ(second.number(), first.number() + 1);
   EXPECT_EQ(second.Stop(SIGINT), 0);
-  EXPECT_FALSE(fs::exists(fs::symlink_status(Link(9))));
-  EXPECT_TRUE(fs::is_symlink(Link(8))) << "the other simulator's link stays";
+  EXPECT_FALSE(fs::exists(fs::symlink_status(Link(second.number()))));
+  EXPECT_TRUE(fs::is_symlink(Link(first.number()))) << "the other simulator's link stays";
   EXPECT_EQ(first.Control("quit"), "bye\n");
   EXPECT_EQ(first.Stop(0), 0);
-  EXPECT_FALSE(fs::exists(fs::symlink_status(Link(8))));
+  EXPECT_FALSE(fs::exists(fs::symlink_status(Link(first.number()))));
   EXPECT_TRUE(fs::is_symlink(Link(7)));
 }
 
