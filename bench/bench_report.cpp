@@ -70,6 +70,7 @@ void MachineSection(std::ostringstream& out, const Results& r) {
 }
 
 void LatencySection(std::ostringstream& out, const Results& r) {
+  if (r.placements.empty()) return;
   out << "### Exchange latency (µs)\n\n";
   out << "9-byte request to the 16-byte reply's last byte in the handler; " << r.runs << " runs of " << r.messages
       << " exchanges per stack and placement. Median = median of the runs' medians; p99 = the worst run's 99th "
@@ -127,6 +128,7 @@ void StreamTable(std::ostringstream& out, const Results& r, const Placement& p) 
 }
 
 void StreamSection(std::ostringstream& out, const Results& r) {
+  if (r.placements.empty()) return;
   out << "### Receive throughput\n\n";
   out << "The peer streams " << r.streamBytes / (1024 * 1024)
       << " MiB of a counting pattern as fast as the pty takes it; the handler reads every byte and checks it. MB/s = "
@@ -137,6 +139,7 @@ void StreamSection(std::ostringstream& out, const Results& r) {
 }
 
 void IdleSection(std::ostringstream& out, const Results& r) {
+  if (r.idle.empty()) return;
   out << "### Idle cost and memory\n\n";
   out << "Port open, no traffic; CPU time and context switches of all the client's threads from /proc over the "
          "window; peak resident size (VmHWM) at its end.\n\n";
@@ -155,6 +158,7 @@ void IdleSection(std::ostringstream& out, const Results& r) {
 }
 
 void CostSection(std::ostringstream& out, const Results& r) {
+  if (r.cost.empty()) return;
   out << "### Cost per delivered message\n\n";
   out << "Differential between two run lengths, so start-up and teardown cancel: CPU time and context switches "
          "from rusage (all threads), syscalls from `strace -f -c`, instructions from callgrind (all threads); "

@@ -5,6 +5,7 @@
 //
 //   serial_bench [--runs N] [--messages N] [--stream-mib N] [--idle-seconds N]
 //                [--phases latency,stream,idle,cost] [--stacks ours,qserialport,...] [--out FILE]
+//                [--tool-dir DIR]
 #include <sched.h>
 #include <unistd.h>
 
@@ -40,6 +41,7 @@ struct Options {
   std::set<std::string> phases{"latency", "stream", "idle", "cost"};
   std::vector<std::string> stacks{"poll", "libserialport", "qserialport", "ours"};
   std::string out;
+  std::string toolDir;  // where strace and callgrind outputs go (default: a temporary folder)
 };
 
 std::set<std::string> SplitSet(const std::string& text) {
@@ -72,6 +74,7 @@ Options ParseOptions(int argc, char** argv) {
         if (wanted.count(s)) kept.push_back(s);
       o.stacks = kept;
     } else if (a == "--out") o.out = v;
+    else if (a == "--tool-dir") o.toolDir = v;
     else {
       std::fprintf(stderr, "unknown option %s\n", a.c_str());
       std::exit(2);
@@ -123,6 +126,8 @@ public:
     mapDir_ = fs::temp_directory_path() / ("serial_bench-" + std::to_string(getpid()));
     fs::create_directories(mapDir_);
     fs::create_symlink(pty_.slavePath(), mapDir_ / "com1");
+    toolDir_ = o_.toolDir.empty() ? mapDir_ : fs::path(o_.toolDir);
+    fs::create_directories(toolDir_);
     peer_.SetStreamBytes(o_.streamMiB * 1024 * 1024);
     const std::map<std::string, StackInfo> known{
         {"poll", {"poll", "poll()+read() (floor)", ""}},
@@ -267,7 +272,7 @@ private:
 
   // Total of a tool's count for one latency run of n exchanges; -1 when the run failed.
   double CountUnder(const std::string& tool, const std::string& s, unsigned n) {
-    const std::string file = (mapDir_ / (tool + "." + s + "." + std::to_string(n))).string();
+    const std::string file = (toolDir_ / (tool + "." + s + "." + std::to_string(n))).string();
     ClientCommand c = Command(s, {"latency", "0", std::to_string(n)}, -1);
     if (tool == "strace") c = Under(c, {"strace", "-f", "-c", "-o", file});
     else c = Under(c, {"valgrind", "--tool=callgrind", "--callgrind-out-file=" + file});
@@ -277,7 +282,7 @@ private:
 
   // Total of a stream of `bytes` under callgrind; -1 when the run failed.
   double StreamInstructions(const std::string& s, uint64_t bytes) {
-    const std::string file = (mapDir_ / ("callgrind.stream." + s + "." + std::to_string(bytes))).string();
+    const std::string file = (toolDir_ / ("callgrind.stream." + s + "." + std::to_string(bytes))).string();
     ClientCommand c = Under(Command(s, {"stream", std::to_string(bytes), "0"}, -1),
                             {"valgrind", "--tool=callgrind", "--callgrind-out-file=" + file});
     const uint64_t saved = results_.streamBytes;
@@ -293,12 +298,12 @@ private:
     double total = -1;
     while (std::getline(in, line)) {
       if (tool == "strace") {
-        // "100.00    0.001234                  4567       12 total": calls is the third field.
+        // "100.00    0.001234         196      4567       12 total": calls is the fourth field (errors may be blank).
         std::istringstream fields(line);
         std::vector<std::string> f;
         std::string word;
         while (fields >> word) f.push_back(word);
-        if (!f.empty() && f.back() == "total" && f.size() >= 4) total = std::strtod(f[2].c_str(), nullptr);
+        if (f.size() >= 5 && f.back() == "total") total = std::strtod(f[3].c_str(), nullptr);
       } else if (line.rfind("summary:", 0) == 0 || line.rfind("totals:", 0) == 0) {
         total = std::strtod(line.c_str() + line.find(':') + 1, nullptr);
       }
@@ -337,7 +342,7 @@ private:
     double totals[2] = {-1, -1};
     const uint64_t sizes[2] = {1u << 20, 4u << 20};
     for (int i = 0; i < 2; ++i) {
-      const std::string file = (mapDir_ / ("callgrind.dispatch." + std::to_string(i))).string();
+      const std::string file = (toolDir_ / ("callgrind.dispatch." + std::to_string(i))).string();
       const std::string command = "valgrind --tool=callgrind --callgrind-out-file=" + file + " " + program.string() +
                                   " " + std::to_string(sizes[i]) + " >/dev/null 2>&1";
       if (std::system(command.c_str()) == 0) totals[i] = ToolTotal("callgrind", file);
@@ -352,6 +357,7 @@ private:
   platform::PtyPair pty_;
   Peer peer_;
   fs::path mapDir_;
+  fs::path toolDir_;
   Results results_;
 };
 
