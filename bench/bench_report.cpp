@@ -188,6 +188,18 @@ void GoalsSection(std::ostringstream& out, const Results& r) {
     const double rm = Ratio(a.medianUs, b.medianUs), rp = Ratio(a.worstP99Us, b.worstP99Us);
     out << "- Exchange latency, " << p.name << ": median " << Fixed(rm, 2) << "×, p99 " << Fixed(rp, 2)
         << "× (goal ≤ 1.3× each): " << Verdict(rm <= 1.3 && rp <= 1.3) << "\n";
+    if (p.eventHopUs >= 0 && p.sendRoundTripUs >= 0) {
+      // The design's hops on the exchange's critical path: user-interface -> output thread and
+      // receive -> dispatch thread (platform events), dispatch -> user-interface thread (the
+      // sending half of a blocking SendMessageTimeout).
+      const double hops = 2 * p.eventHopUs + p.sendRoundTripUs / 2;
+      out << "  - Design bound, " << p.name << ": the three hops the design puts on an exchange's path (UI -> output, "
+             "receive -> dispatch: " << Fixed(p.eventHopUs, 1) << " µs each; dispatch -> UI: half a "
+          << Fixed(p.sendRoundTripUs, 1) << " µs SendMessageTimeout round trip) add " << Fixed(hops, 1)
+          << " µs to QSerialPort's " << Fixed(b.medianUs, 1) << " µs median: bound " << Fixed(b.medianUs + hops, 1)
+          << " µs = " << Fixed(Ratio(b.medianUs + hops, b.medianUs), 2) << "× (a bare condition-variable hop: "
+          << Fixed(p.cvHopUs, 1) << " µs)\n";
+    }
   }
   auto co = r.cost.find("ours"), cq = r.cost.find("qserialport");
   if (co != r.cost.end() && cq != r.cost.end()) {

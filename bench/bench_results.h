@@ -43,6 +43,9 @@ struct Placement {
   std::string name;  // "unpinned", "pinned"
   std::map<std::string, std::vector<RunLatency>> latency;            // by stack
   std::map<std::string, std::vector<StreamRun>> stream, stalled;      // by stack
+  // hop_bench in the client's placement (µs, median): one platform event hop, a Qt-pumped
+  // SendMessageTimeout round trip, one condition-variable hop; -1 not measured.
+  double eventHopUs = -1, sendRoundTripUs = -1, cvHopUs = -1;
 };
 
 struct Results {

@@ -156,7 +156,10 @@ public:
       const bool pinned = p.name == "pinned";
       PinSelf(pinned ? 0 : -1);
       const int cpu = pinned ? 1 : -1;
-      if (o_.phases.count("latency")) LatencyRounds(p, cpu);
+      if (o_.phases.count("latency")) {
+        Hops(p, cpu);
+        LatencyRounds(p, cpu);
+      }
       if (o_.phases.count("stream")) StreamRounds(p, cpu);
       results_.placements.push_back(std::move(p));
     }
@@ -223,6 +226,23 @@ private:
         p.latency[s].push_back(run);
         std::fprintf(stderr, "  %-14s run %u: median %.1f us, p99 %.1f us\n", s.c_str(), r, run.medianUs, run.p99Us);
       }
+  }
+
+  // The cost of the thread hops our delivery path is built from, in the client's placement.
+  void Hops(Placement& p, int cpu) {
+    const fs::path program = fs::path(dir_) / "hop_bench";
+    if (!fs::exists(program)) return;
+    ClientCommand c;
+    c.argv = {program.string(), "20000"};
+    c.cpu = cpu;
+    const RunOutcome out = Execute("hop_bench " + p.name, c);
+    if (!out.ok) return;
+    const std::string line = out.Result();
+    p.eventHopUs = static_cast<double>(Field(line, "event_ns")) / 1000.0;
+    p.sendRoundTripUs = static_cast<double>(Field(line, "send_ns")) / 1000.0;
+    p.cvHopUs = static_cast<double>(Field(line, "cv_ns")) / 1000.0;
+    std::fprintf(stderr, "  hops (%s): event %.1f us, send round trip %.1f us, condition variable %.1f us\n",
+                 p.name.c_str(), p.eventHopUs, p.sendRoundTripUs, p.cvHopUs);
   }
 
   void StreamRounds(Placement& p, int cpu) {
