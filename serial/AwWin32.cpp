@@ -150,7 +150,8 @@ int TApdWin32Dispatcher::DevicePurge(int Queue) {
       const Signals signals = ReadSignals();
       if (signals.Handshake) ResetEvent(signals.Handshake);
       if (signals.OutputFlush) SetEvent(signals.OutputFlush);
-      if (signals.Handshake && WaitForSingleObject(signals.Handshake, OutputFlushWaitMs) == WAIT_TIMEOUT)
+      if (signals.Handshake &&
+          WaitForSingleObject(signals.Handshake, OutputFlushWaitMs) == WAIT_TIMEOUT)
         ++WaitTimeouts;
     }
     // Without an output thread the ring is emptied all the same: the bytes will never be sent.

@@ -1,6 +1,6 @@
-// The bodies of TApdWin32Dispatcher's worker threads: the common start and end (TApdDispatcherThread),
-// the receive thread (TComThread), the dispatch thread (TDispThread) and the output thread
-// (TOutThread) with its write-out of the output ring.
+// The bodies of TApdWin32Dispatcher's worker threads: the common start and end
+// (TApdDispatcherThread), the receive thread (TComThread), the dispatch thread (TDispThread) and
+// the output thread (TOutThread) with its write-out of the output ring.
 #include <algorithm>
 #include <exception>
 

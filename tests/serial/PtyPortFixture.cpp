@@ -147,7 +147,8 @@ void PtyPortTest::SetUp() {
     return RegisterClassA(&windowClass) != 0;
   }();
   ASSERT_TRUE(registered);
-  Window = CreateWindowExA(0, WindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  Window = CreateWindowExA(0, WindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr,
+                           nullptr);
   ASSERT_NE(Window, nullptr);
   CurrentTest = this;
   Pty = std::make_unique<platform::PtyPair>();

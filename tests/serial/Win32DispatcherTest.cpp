@@ -150,6 +150,26 @@ TEST_F(Win32DispatcherTest, PurgeAbandonsOutputTheDeviceCannotTake) {
   EXPECT_EQ(atMaster.substr(0, atMaster.size() - 3), stuck.substr(0, atMaster.size() - 3));
 }
 
+TEST_F(Win32DispatcherTest, PurgeQueuesWithoutThreadsHitOnlyTheirOwnQueue) {
+  // A device opened without the threads (as port probing does): purging output must not throw
+  // away received input.
+  TApdWin32Dispatcher dispatcher(nullptr);
+  ASSERT_GE(dispatcher.DeviceOpen(Link->DevicePath(), 64, 64), 0);
+  auto inQueue = [&] {
+    COMSTAT status{};
+    dispatcher.DeviceErrors(status);
+    return status.cbInQue;
+  };
+  WriteMaster(Pty->master(), "abc");
+  ASSERT_TRUE(PumpUntil([&] { return inQueue() == 3; }));
+  EXPECT_EQ(dispatcher.DevicePurge(0), 0);
+  EXPECT_EQ(inQueue(), 3u);
+  EXPECT_EQ(dispatcher.DevicePurge(1), 0);
+  EXPECT_EQ(inQueue(), 0u);
+  EXPECT_EQ(dispatcher.DeviceClose(), 0);
+  EXPECT_EQ(dispatcher.DeviceClose(), -1) << "already closed";
+}
+
 TEST_F(Win32DispatcherTest, CloseFromInsideTheHandlerReleasesOnceItReturns) {
   ASSERT_EQ(OpenDispatcher(), 0);
   int deliveries = 0;
