@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, testing and running dravikPC need and that this
 # machine lacks. The one list of packages lives here; `apt-get update` runs at most once.
-# Usage: scripts/deps.sh [extra package ...]
+# Usage: scripts/deps.sh [--bench] [extra package ...]
 set -euo pipefail
 
 packages=(
@@ -12,6 +12,12 @@ packages=(
   poppler-utils util-linux locales
   g++-mingw-w64-i686-posix
 )
+# Only for scripts/bench.sh (--bench): the stacks ours is measured against, and its tools.
+bench_packages=(qt6-serialport-dev libserialport-dev valgrind strace)
+if [ "${1:-}" = "--bench" ]; then
+  shift
+  packages+=("${bench_packages[@]}")
+fi
 packages+=("$@")
 
 missing=()

@@ -31,7 +31,8 @@ int MillisecondsUntil(Clock::time_point when) {
 }  // namespace
 
 Device::Device(int fd, bool isPty) : HandleObject(HandleKind::Device), fd(fd), isPty(isPty) {
-  wakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);  // -1 + errno on failure: checked by CreateFileA
+  wakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);        // -1 + errno on failure: checked by CreateFileA
+  inlineWakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);  // -1 + errno on failure: checked by CreateFileA
 }
 
 Device::~Device() {
@@ -45,6 +46,7 @@ Device::~Device() {
   ::ioctl(fd, TIOCNXCL);  // -1 + errno on failure (not a tty any more): nothing to undo then
   ::close(fd);            // the flock goes with the descriptor; close errors are not actionable
   if (wakeFd_ >= 0) ::close(wakeFd_);
+  if (inlineWakeFd_ >= 0) ::close(inlineWakeFd_);
 }
 
 void Device::Close() {
@@ -77,6 +79,10 @@ void Device::CompleteLocked(PendingOp& op, DWORD error, DWORD eventBits) {
   op.overlapped->Internal = error;
   if (op.overlapped->hEvent) SetEvent(op.overlapped->hEvent);  // FALSE if the caller closed it: nothing to wake
   completed.notify_all();
+  if (op.kind == PendingOp::Kind::Wait && waitInline) {
+    const uint64_t one = 1;
+    [[maybe_unused]] ssize_t n = ::write(inlineWakeFd_, &one, sizeof one);  // EAGAIN only if already pending
+  }
 }
 
 void Device::FailAllLocked(DWORD error) {
@@ -116,6 +122,51 @@ void Device::HangUpLocked() {
 
 void Device::AwaitLocked(std::unique_lock<std::mutex>& lock, const OVERLAPPED& overlapped) {
   completed.wait(lock, [&] { return overlapped.Internal != STATUS_PENDING; });
+}
+
+void Device::WatchForWaitLocked(short& events, int& timeout) const {
+  const auto sooner = [&](int ms) { timeout = timeout < 0 ? ms : std::min(timeout, ms); };
+  if (eventMask & EV_RXCHAR) {
+    // Input the caller left unread keeps POLLIN up: then look for growth at a modest rate
+    // instead of polling for it.
+    if (lastInQueue == 0) events |= POLLIN;
+    else sooner(kSampleMs);
+  }
+  if ((eventMask & kLineEvents) && (hasModemLines || hasCounts)) sooner(kSampleMs);
+}
+
+void Device::AwaitWaitInline(std::unique_lock<std::mutex>& lock, const OVERLAPPED& overlapped) {
+  waitInline = true;
+  while (overlapped.Internal == STATUS_PENDING && wait && wait->overlapped == &overlapped) {
+    pollfd fds[2] = {{inlineWakeFd_, POLLIN, 0}, {fd, 0, 0}};
+    nfds_t count = 1;
+    int timeout = -1;
+    // After a hang-up the tty is never polled again (POLLHUP would return at once forever): the
+    // wait then ends only by SetCommMask or CloseHandle, which write the wake descriptor.
+    if (!hungUp) {
+      count = 2;
+      WatchForWaitLocked(fds[1].events, timeout);
+    }
+    lock.unlock();
+    const int ready = ::poll(fds, count, timeout);  // -1 + errno (EINTR) on failure: just look again
+    lock.lock();
+    if (fds[0].revents & POLLIN) {
+      uint64_t drained;
+      [[maybe_unused]] ssize_t n = ::read(inlineWakeFd_, &drained, sizeof drained);  // EAGAIN if drained
+    }
+    if (ready <= 0 && timeout < 0) continue;
+    if (overlapped.Internal != STATUS_PENDING || !wait || wait->overlapped != &overlapped) break;
+    if (count == 2 && (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL))) {
+      HangUpLocked();
+      continue;
+    }
+    if (const DWORD bits = CollectEventsLocked()) {
+      auto op = std::move(wait);
+      CompleteLocked(*op, ERROR_SUCCESS, bits);
+    }
+  }
+  waitInline = false;
+  AwaitLocked(lock, overlapped);  // completed meanwhile by another thread: nothing left to wait for
 }
 
 DWORD Device::CollectEventsLocked() {
@@ -222,7 +273,8 @@ void Device::Run() {
     int timeout = -1;
     const auto sooner = [&](int ms) { timeout = timeout < 0 ? ms : std::min(timeout, ms); };
     // After a hang-up the descriptor is never polled again: POLLHUP would return at once forever.
-    if (!hungUp && (wait || !reads.empty() || !writes.empty())) {
+    const bool watchWait = wait && !waitInline;
+    if (!hungUp && (watchWait || !reads.empty() || !writes.empty())) {
       count = 2;
       if (!writes.empty()) {
         fds[1].events |= POLLOUT;
@@ -234,13 +286,7 @@ void Device::Run() {
         if (op.deadline) sooner(MillisecondsUntil(*op.deadline));
         if (op.interval && op.transferred > 0) sooner(MillisecondsUntil(op.lastByte + *op.interval));
       }
-      if (wait && (eventMask & EV_RXCHAR)) {
-        // Input the caller left unread keeps POLLIN up: then look for growth at a modest rate
-        // instead of polling for it.
-        if (lastInQueue == 0) fds[1].events |= POLLIN;
-        else sooner(kSampleMs);
-      }
-      if (wait && (eventMask & kLineEvents) && (hasModemLines || hasCounts)) sooner(kSampleMs);
+      if (watchWait) WatchForWaitLocked(fds[1].events, timeout);
     }
     lock.unlock();
     const int ready = ::poll(fds, count, timeout);  // -1 + errno (EINTR) on failure: just look again

@@ -209,7 +209,11 @@ BOOL GetOverlappedResult(HANDLE handle, LPOVERLAPPED overlapped, LPDWORD transfe
   std::unique_lock lock(device->mutex);
   if (overlapped->Internal == STATUS_PENDING) {
     if (!wait) return Fail(ERROR_IO_INCOMPLETE);
-    device->AwaitLocked(lock, *overlapped);
+    // The device's pending event wait is watched by the waiting thread itself.
+    if (device->wait && device->wait->overlapped == overlapped && !device->waitInline)
+      device->AwaitWaitInline(lock, *overlapped);
+    else
+      device->AwaitLocked(lock, *overlapped);
   }
   if (transferred) *transferred = static_cast<DWORD>(overlapped->InternalHigh);
   if (overlapped->Internal != ERROR_SUCCESS) return Fail(static_cast<DWORD>(overlapped->Internal));

@@ -1,5 +1,6 @@
 // Comm events over a pty: EV_RXCHAR as an edge, waits that sleep, ending a wait with
-// SetCommMask(0) or CloseHandle, the hang-up of the far end, and ReadFile racing CloseHandle.
+// SetCommMask(0) or CloseHandle, a waiting thread beside a pending write, the hang-up of the far
+// end, and ReadFile racing CloseHandle.
 #include <fcntl.h>
 
 #include <atomic>
@@ -161,6 +162,50 @@ TEST_F(CommEvents, CloseHandleFromAnotherThreadEndsTheWait) {
   EXPECT_FALSE(ok);
   EXPECT_TRUE(error == ERROR_OPERATION_ABORTED || error == ERROR_INVALID_HANDLE) << error;
   EXPECT_EQ(WaitForSingleObject(ov.ov.hEvent, 0), WAIT_OBJECT_0) << "the aborted wait sets its event";
+}
+
+// A thread blocked in GetOverlappedResult watches the tty for its own wait, while the device's
+// helper thread goes on serving a write the pty cannot take: bytes arriving complete the wait
+// (once), and the write still completes when the far end reads.
+TEST_F(CommEvents, AWaitingThreadAndAPendingWriteAreBothServed) {
+  const std::string big(256 * 1024, 'W');  // more than a pty buffers with nobody reading
+  Overlapped write;
+  DWORD written = 0;
+  ASSERT_FALSE(WriteFile(port, big.data(), static_cast<DWORD>(big.size()), &written, &write));
+  ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_IO_PENDING));
+
+  for (int round = 0; round < 3; ++round) {
+    Overlapped ov;
+    DWORD mask = 0;
+    StartPendingWait(ov, mask);
+    BOOL ok = FALSE;
+    std::thread receiver([&] {
+      DWORD n;
+      ok = GetOverlappedResult(port, &ov, &n, TRUE);
+    });
+    std::this_thread::sleep_for(20ms);  // usually blocked inside by now; either way it must end
+    WriteMaster(pty.master(), "r");
+    receiver.join();
+    EXPECT_TRUE(ok) << "round " << round;
+    EXPECT_EQ(mask, static_cast<DWORD>(EV_RXCHAR)) << "round " << round;
+    char byte;
+    DWORD read = 0;
+    Overlapped readOv;
+    ASSERT_TRUE(ReadFile(port, &byte, 1, &read, &readOv));
+    EXPECT_EQ(read, 1u);
+  }
+
+  size_t drained = 0;
+  char buffer[4096];
+  const auto deadline = std::chrono::steady_clock::now() + 20s;
+  while (drained < big.size() && std::chrono::steady_clock::now() < deadline) {
+    const ssize_t n = ::read(pty.master(), buffer, sizeof buffer);
+    if (n > 0) drained += static_cast<size_t>(n);
+    else std::this_thread::yield();
+  }
+  ASSERT_TRUE(GetOverlappedResult(port, &write, &written, TRUE));
+  EXPECT_EQ(written, big.size());
+  EXPECT_EQ(drained, big.size());
 }
 
 // The far end closing fails the pending wait through GetOverlappedResult. A receive loop that
