@@ -15,7 +15,9 @@
 //             wait for PassDoneSignal is released by StopThreads (and by DeviceClose);
 //   output:   both of its waits include OutputFlushSignal, which StopThreads sets; a write on a
 //             closed device fails at once;
-//   dispatch: it waits at most 50 ms for a device event; a pass does a bounded amount of work
+//   dispatch: it waits for a device event (at most 50 ms while something can become due without
+//             one, see PassInterval); the receive thread sets that signal as it ends, so a
+//             stop always wakes it; a pass does a bounded amount of work
 //             (each window delivery waits at most 3000 ms, reads never wait for more bytes than
 //             have arrived) and the loop ends when kill threads is seen.
 // A wait that finds its signal closed (WAIT_FAILED) ends the thread too, so nothing can spin.
@@ -177,6 +179,7 @@ protected:
   void JoinThreads() override;
   void RunSynchronized(const TApdNotifyMethod& Method, UINT Msg, WPARAM wParam,
                        LPARAM lParam) override;
+  void WakeDispatchThread() override;
   void SetWorkerPriority(TApdThreadKind Thread, int LevelsAboveNormal) override;
   bool HasAutoRTSControl() const override;
 
