@@ -32,6 +32,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -198,6 +199,8 @@ private:
   // Waits until the thread of that kind has ended or TimeoutMs passed, handling the calling
   // thread's window messages meanwhile; false on time-out.
   bool WaitThreadEnd(TApdThreadKind Thread, uint64_t TimeoutMs);
+  // The same wait for any condition that a worker thread's end makes true.
+  bool WaitUntil(const std::function<bool()>& Done, uint64_t TimeoutMs);
   // Wakes WaitThreadEnd; called by each worker thread after ThreadFinished.
   void NoteThreadEnded();
   // The output thread's pieces (they run on it; OutputLock is taken inside).
