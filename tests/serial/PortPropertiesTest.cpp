@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <thread>
 #include <functional>
 #include <string>
@@ -448,6 +449,72 @@ TEST(PortClose, FromInsideItsOwnEventIsDeferredUntilTheThreadsEnd) {
   EXPECT_FALSE(f.port.Open());
   EXPECT_EQ(f.port.GetDispatcher(), nullptr);
   EXPECT_EQ(counter.events, 1);
+}
+
+}  // namespace
+
+namespace {
+
+struct ClosingTrigger {
+  TApdCustomComPort* port = nullptr;
+  int triggers = 0, avails = 0;
+  void Trigger(QObject*, uint16_t, uint16_t, uint16_t) {
+    ++triggers;
+    port->SetOpen(false);
+  }
+  void Avail(QObject*, uint16_t) { ++avails; }
+};
+
+TEST(PortEvents, AnOnTriggerHandlerThatClosesThePortEndsTheDelivery) {
+  ClosingTrigger h;
+  FakePort f(true);
+  h.port = &f.port;
+  f.port.SetOnTrigger(TTriggerEvent(&h, &ClosingTrigger::Trigger));
+  f.port.SetOnTriggerAvail(TTriggerAvailEvent(&h, &ClosingTrigger::Avail));
+  f.port.SetOpen(true);
+  f.fake()->Feed("abc");
+  ASSERT_TRUE(WaitFor([&] { return f.port.PortState() == psClosed; }));
+  EXPECT_EQ(h.triggers, 1);
+  EXPECT_EQ(h.avails, 0);
+}
+
+TEST(PortLoad, AnOpenStoredInTheLayoutHappensAtLoaded) {
+  FakePort f;
+  f.port.BeginLoading();
+  f.port.SetOpen(true);
+  EXPECT_EQ(f.made, 0);
+  f.port.Loaded();
+  EXPECT_TRUE(f.port.Open());
+  EXPECT_EQ(f.made, 1);
+
+  FakePort failing;
+  failing.nextOpenError = ERROR_FILE_NOT_FOUND;
+  failing.port.BeginLoading();
+  failing.port.SetOpen(true);
+  TakeShownErrors();
+  failing.port.Loaded();  // reported, not thrown
+  EXPECT_FALSE(failing.port.Open());
+  EXPECT_EQ(TakeShownErrors(), std::vector<std::string>{"ie_BadId - Specified comport doesn't exist"});
+}
+
+TEST(PortTrace, MovingATracedPortWritesTheTraceAndStartsAFreshOne) {
+  const std::string name = testing::TempDir() + "port-move.trc";
+  std::remove(name.c_str());
+  FakePort f;
+  f.port.SetTraceName(name);
+  f.port.SetOpen(true);
+  f.port.SetTracing(tlOn);
+  f.port.SendText("ab");
+  f.port.SetComNumber(4);
+  EXPECT_EQ(f.port.Tracing(), tlOn);
+  FILE* file = std::fopen(name.c_str(), "rb");
+  ASSERT_NE(file, nullptr) << "no trace written at the move";
+  std::fclose(file);
+  // A paused trace comes back off.
+  f.port.SetTracing(tlPause);
+  f.port.SetComNumber(5);
+  EXPECT_EQ(f.port.Tracing(), tlOff);
+  std::remove(name.c_str());
 }
 
 }  // namespace
