@@ -12,7 +12,7 @@ case "$preset" in
   # Address and undefined-behaviour sanitizers: every test executable.
   asan) targets="all_tests" ;;
   # ThreadSanitizer: the executables whose tests cross threads (Qt itself is invisible to it).
-  tsan) targets="platform_sync_test platform_messages_test platform_comm_test test_serial_dispatcher test_serial_devlayer test_serial_devlayer_stress" ;;
+  tsan) targets="platform_sync_test platform_messages_test platform_comm_test test_serial_dispatcher test_serial_devlayer test_serial_devlayer_stress test_port_unit test_port_pty test_port_stress" ;;
   *) echo "unknown preset $preset" >&2; exit 2 ;;
 esac
 
