@@ -16,8 +16,9 @@
 //   output:   both of its waits include OutputFlushSignal, which StopThreads sets; a write on a
 //             closed device fails at once;
 //   dispatch: it waits for a device event (at most 50 ms while something can become due without
-//             one, see PassInterval); the receive thread sets that signal as it ends, so a
-//             stop always wakes it; a pass does a bounded amount of work
+//             one, see PassInterval); StopThreads sets that signal before it waits for it,
+//             and a receive thread ending outside a stop does too; a pass does a bounded
+//             amount of work
 //             (each window delivery waits at most 3000 ms, reads never wait for more bytes than
 //             have arrived) and the loop ends when kill threads is seen.
 // A wait that finds its signal closed (WAIT_FAILED) ends the thread too, so nothing can spin.

@@ -80,6 +80,8 @@ void TApdWin32Dispatcher::StopThreads() {
   // The dispatch thread never waits for itself; it is ending already when it gets here.
   const bool onDispatchThread = Threads[tkDispThread] && Threads[tkDispThread]->IsCallingThread();
   if (!onDispatchThread && ThreadExists(tkDispThread)) {
+    // It may be waiting for a device event without a limit (PassInterval).
+    if (signals.DeviceEvent) SetEvent(signals.DeviceEvent);
     if (!WaitThreadEnd(tkDispThread, ThreadStopWaitMs)) {
       ++WaitTimeouts;
       if (signals.DeviceEvent) SetEvent(signals.DeviceEvent);

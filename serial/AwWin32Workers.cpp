@@ -73,10 +73,11 @@ void TComThread::EndWait() {
     CloseHandle(Overlapped.hEvent);
     Overlapped.hEvent = nullptr;
   }
+  const bool stopping = Dispatcher.KillThreads;
   Finish();
   // The dispatch thread may be waiting without a limit: from now on its timed passes are the
-  // only input path, or it is to stop. (A signal closed meanwhile just fails the call.)
-  if (signals.DeviceEvent) SetEvent(signals.DeviceEvent);
+  // only input path. (During a stop StopThreads wakes it, once it has taken the stopping over.)
+  if (!stopping && signals.DeviceEvent) SetEvent(signals.DeviceEvent);
 }
 
 void TComThread::AbandonAfterException() { EndWait(); }
