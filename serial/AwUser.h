@@ -359,6 +359,11 @@ public:
   // Hands one trigger event to every receiver; false when the pass should stop (close
   // pending, or an avail event whose announced bytes were not all taken).
   bool DeliverTrigger(UINT Message, WPARAM wParam, WORD Data);
+  // How long the dispatch thread may wait for a device event before its next pass: Interval
+  // while something can become due without one (an active timer trigger, an armed status
+  // trigger, a full dispatch buffer or input left in the driver, which only a timed pass reads,
+  // or no receive thread to report events), else INFINITE. Dispatch thread (and tests).
+  DWORD PassInterval(DWORD Interval);
 
 protected:
   // The destroy sequence; every concrete dispatcher's destructor calls it first. Releases or
@@ -375,6 +380,9 @@ protected:
   virtual void SetWorkerPriority(TApdThreadKind Thread, int LevelsAboveNormal);
   // True where the device drives RTS itself in RS-485 mode (RTS toggle control).
   virtual bool HasAutoRTSControl() const { return true; }
+  // Makes a dispatch thread that may be waiting without a limit look at PassInterval again
+  // (a trigger was armed). Any thread; the default does nothing.
+  virtual void WakeDispatchThread() {}
 
   // For StartThreads: marks a worker thread as existing and counts it as running.
   void NoteThreadStarting(TApdThreadKind Thread);
@@ -428,6 +436,9 @@ protected:
 
 private:
   int FailOpen(int Code);
+  int ArmTimerLocked(int Handle, int Ticks, bool Activate);
+  int ArmStatusLocked(int Handle, int Value, bool Activate);
+  void ReinstallLocked(const TriggerSaveRecord& Save);  // StateLock held
   int ApplySettings();
   int NextTriggerHandle();
   bool TriggerHandleInUse(int Handle) const;
@@ -467,6 +478,7 @@ private:
   uint64_t DBuffFilled = 0;                // bytes put into the buffer since the open
   uint32_t DBuffTail = 0;                  // read position
   bool DBuffFull = false;                  // head == read position because the ring is full
+  bool DriverInputLeft = false;            // the last fill left bytes in the driver
   bool InAvailDelivery = false;            // reads only peek ahead (avail or data delivery)
   uint32_t PeekCount = 0;                  // bytes read ahead by the current handler
   uint32_t PeekMax = 0;                    // most bytes read ahead by any handler

@@ -90,6 +90,20 @@ void TApdBaseDispatcher::DispatchPass() {
   }
 }
 
+DWORD TApdBaseDispatcher::PassInterval(DWORD Interval) {
+  if (!ThreadExists(tkComThread)) return Interval;
+  {
+    std::lock_guard input(InputLock);
+    if (DBuffFull || DriverInputLeft) return Interval;
+  }
+  std::lock_guard state(StateLock);
+  for (const TTimerTrigger& trigger : TimerTriggers)
+    if (trigger.Active) return Interval;
+  for (const TStatusTrigger& trigger : StatusTriggers)
+    if (trigger.Armed) return Interval;
+  return INFINITE;
+}
+
 // Runs on the dispatch thread. Delivers at most one batch of events.
 bool TApdBaseDispatcher::ScanReceived() {
   uint64_t head;

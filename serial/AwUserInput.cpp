@@ -84,6 +84,7 @@ bool TApdBaseDispatcher::FillDispatchBuffer() {
     std::lock_guard output(OutputLock);
     driverBytes = ComStatus.cbInQue;
   }
+  DriverInputLeft = false;
   if (driverBytes == 0) return false;
 
   const bool empty = DBuffHead == DBuffTail;
@@ -107,8 +108,10 @@ bool TApdBaseDispatcher::FillDispatchBuffer() {
     return bytes;
   };
 
+  uint32_t taken = 0;
   if (first) {
     const uint32_t got = readInto(first);
+    taken += got;
     DBuffHead += got;
     if (got < first) second = 0;
     if (DBuffHead == DispatchBufferSize) DBuffHead = 0;
@@ -116,8 +119,11 @@ bool TApdBaseDispatcher::FillDispatchBuffer() {
   }
   if (second) {
     const uint32_t got = readInto(second);
+    taken += got;
     DBuffHead = (DBuffHead + got) % DispatchBufferSize;
     if (got) DBuffFull = DBuffHead == DBuffTail;
   }
+  // Bytes the driver reported and this pass did not take raise no new device event.
+  DriverInputLeft = taken < driverBytes;
   return true;
 }

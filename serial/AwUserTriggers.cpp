@@ -102,6 +102,12 @@ int TApdBaseDispatcher::AddDataTrigger(const std::string& String, bool IgnoreCas
 }
 
 int TApdBaseDispatcher::ArmTimerTrigger(int Handle, int Ticks, bool Activate) {
+  const int result = ArmTimerLocked(Handle, Ticks, Activate);
+  if (result == 0 && Activate) WakeDispatchThread();
+  return result;
+}
+
+int TApdBaseDispatcher::ArmTimerLocked(int Handle, int Ticks, bool Activate) {
   std::lock_guard state(StateLock);
   auto trigger = FindHandle(TimerTriggers, Handle);
   if (trigger == TimerTriggers.end()) return ecBadTriggerHandle;
@@ -119,6 +125,12 @@ int TApdBaseDispatcher::ArmTimerTrigger(int Handle, int Ticks, bool Activate) {
 }
 
 int TApdBaseDispatcher::ArmStatusTrigger(int Handle, int Value, bool Activate) {
+  const int result = ArmStatusLocked(Handle, Value, Activate);
+  if (result == 0 && Activate) WakeDispatchThread();
+  return result;
+}
+
+int TApdBaseDispatcher::ArmStatusLocked(int Handle, int Value, bool Activate) {
   std::lock_guard state(StateLock);
   auto trigger = FindHandle(StatusTriggers, Handle);
   if (trigger == StatusTriggers.end()) return ecBadTriggerHandle;
@@ -184,7 +196,14 @@ void TApdBaseDispatcher::SnapshotTriggers(TriggerSaveRecord& Save) {
 }
 
 void TApdBaseDispatcher::ReinstallTriggers(const TriggerSaveRecord& Save) {
-  std::lock_guard state(StateLock);
+  {
+    std::lock_guard state(StateLock);
+    ReinstallLocked(Save);
+  }
+  WakeDispatchThread();  // active timers and armed status triggers may have come back
+}
+
+void TApdBaseDispatcher::ReinstallLocked(const TriggerSaveRecord& Save) {
   const uint32_t counter = TriggerHandleCounter;
   DropAllTriggers();
   AvailThreshold = Save.AvailThreshold;

@@ -15,7 +15,10 @@
 //             wait for PassDoneSignal is released by StopThreads (and by DeviceClose);
 //   output:   both of its waits include OutputFlushSignal, which StopThreads sets; a write on a
 //             closed device fails at once;
-//   dispatch: it waits at most 50 ms for a device event; a pass does a bounded amount of work
+//   dispatch: it waits for a device event (at most 50 ms while something can become due without
+//             one, see PassInterval); StopThreads sets that signal before it waits for it,
+//             and a receive thread ending outside a stop does too; a pass does a bounded
+//             amount of work
 //             (each window delivery waits at most 3000 ms, reads never wait for more bytes than
 //             have arrived) and the loop ends when kill threads is seen.
 // A wait that finds its signal closed (WAIT_FAILED) ends the thread too, so nothing can spin.
@@ -30,6 +33,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -177,6 +181,7 @@ protected:
   void JoinThreads() override;
   void RunSynchronized(const TApdNotifyMethod& Method, UINT Msg, WPARAM wParam,
                        LPARAM lParam) override;
+  void WakeDispatchThread() override;
   void SetWorkerPriority(TApdThreadKind Thread, int LevelsAboveNormal) override;
   bool HasAutoRTSControl() const override;
 
@@ -195,6 +200,8 @@ private:
   // Waits until the thread of that kind has ended or TimeoutMs passed, handling the calling
   // thread's window messages meanwhile; false on time-out.
   bool WaitThreadEnd(TApdThreadKind Thread, uint64_t TimeoutMs);
+  // The same wait for any condition that a worker thread's end makes true.
+  bool WaitUntil(const std::function<bool()>& Done, uint64_t TimeoutMs);
   // Wakes WaitThreadEnd; called by each worker thread after ThreadFinished.
   void NoteThreadEnded();
   // The output thread's pieces (they run on it; OutputLock is taken inside).

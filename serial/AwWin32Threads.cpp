@@ -80,6 +80,8 @@ void TApdWin32Dispatcher::StopThreads() {
   // The dispatch thread never waits for itself; it is ending already when it gets here.
   const bool onDispatchThread = Threads[tkDispThread] && Threads[tkDispThread]->IsCallingThread();
   if (!onDispatchThread && ThreadExists(tkDispThread)) {
+    // It may be waiting for a device event without a limit (PassInterval).
+    if (signals.DeviceEvent) SetEvent(signals.DeviceEvent);
     if (!WaitThreadEnd(tkDispThread, ThreadStopWaitMs)) {
       ++WaitTimeouts;
       if (signals.DeviceEvent) SetEvent(signals.DeviceEvent);
@@ -88,6 +90,12 @@ void TApdWin32Dispatcher::StopThreads() {
     // Still running: it ends within a bounded time (see the header); the buffers it uses are
     // freed by itself as it ends, and the destructor joins it.
   }
+  // A thread that has just cleared its reference may still be inside ThreadFinished (the dispatch
+  // thread, woken by the receive thread's end, often is): the stop is complete once the running
+  // count has reached 0, so a caller that finds every reference gone also finds threads inactive.
+  if (!onDispatchThread && !ThreadExists(tkComThread) && !ThreadExists(tkOutThread) &&
+      !ThreadExists(tkDispThread) && !WaitUntil([this] { return !ThreadsActive; }, ThreadStopWaitMs))
+    ++WaitTimeouts;
 
   if (!ThreadExists(tkComThread) && !ThreadExists(tkOutThread) &&
       (onDispatchThread || !ThreadExists(tkDispThread)))
@@ -95,18 +103,21 @@ void TApdWin32Dispatcher::StopThreads() {
 }
 
 bool TApdWin32Dispatcher::WaitThreadEnd(TApdThreadKind Thread, uint64_t TimeoutMs) {
+  return WaitUntil([this, Thread] { return !ThreadExists(Thread); }, TimeoutMs);
+}
+
+bool TApdWin32Dispatcher::WaitUntil(const std::function<bool()>& Done, uint64_t TimeoutMs) {
   // The dispatch thread may be blocked sending a trigger message to a window of this thread,
   // so this thread's messages are handled while it waits. The wait wakes when a thread ends and
   // at least every few milliseconds to pump again: it never spins.
   const uint64_t deadline = platform::MillisecondClock() + TimeoutMs;
   for (;;) {
     platform::PumpPendingMessages();
-    if (!ThreadExists(Thread)) return true;
+    if (Done()) return true;
     const uint64_t now = platform::MillisecondClock();
     if (now >= deadline) return false;
     std::unique_lock wait(ThreadEndMutex);
-    ThreadEndCv.wait_for(wait, std::chrono::milliseconds(std::min<uint64_t>(5, deadline - now)),
-                         [&] { return !ThreadExists(Thread); });
+    ThreadEndCv.wait_for(wait, std::chrono::milliseconds(std::min<uint64_t>(5, deadline - now)), Done);
   }
 }
 

@@ -67,13 +67,17 @@ TComThread::~TComThread() {
 }
 
 void TComThread::EndWait() {
-  const HANDLE handshake = Dispatcher.ReadSignals().Handshake;
-  if (handshake) SetEvent(handshake);
+  const TApdWin32Dispatcher::Signals signals = Dispatcher.ReadSignals();
+  if (signals.Handshake) SetEvent(signals.Handshake);
   if (Overlapped.hEvent) {
     CloseHandle(Overlapped.hEvent);
     Overlapped.hEvent = nullptr;
   }
+  const bool stopping = Dispatcher.KillThreads;
   Finish();
+  // The dispatch thread may be waiting without a limit: from now on its timed passes are the
+  // only input path. (During a stop StopThreads wakes it, once it has taken the stopping over.)
+  if (!stopping && signals.DeviceEvent) SetEvent(signals.DeviceEvent);
 }
 
 void TComThread::AbandonAfterException() { EndWait(); }
@@ -146,6 +150,12 @@ void TDispThread::AbandonAfterException() {
   Dispatcher.ReleaseOnThreadExit = Dispatcher.ClosePending || Dispatcher.KillThreads;
 }
 
+// Any thread.
+void TApdWin32Dispatcher::WakeDispatchThread() {
+  const HANDLE deviceEvent = ReadSignals().DeviceEvent;
+  if (deviceEvent) SetEvent(deviceEvent);
+}
+
 // Runs on the dispatch thread. Ending, it may release the buffers itself (ThreadFinished):
 // after a close from inside a trigger handler the release is left to this thread.
 void TDispThread::Execute() {
@@ -153,7 +163,9 @@ void TDispThread::Execute() {
   const TApdWin32Dispatcher::Signals signals = d.ReadSignals();
   SetEvent(signals.Handshake);
   do {
-    const DWORD wake = WaitForSingleObject(signals.DeviceEvent, DispatchWakeMs);
+    // Timed passes only while something can become due without a device event; otherwise the
+    // thread sleeps until the receive thread, an armed trigger or the stop wakes it.
+    const DWORD wake = WaitForSingleObject(signals.DeviceEvent, d.PassInterval(DispatchWakeMs));
     if (d.KillThreads || wake == WAIT_FAILED) {
       // A failed wait means the signals are gone, which happens only once stopping began.
       d.ReleaseOnThreadExit = d.KillThreads || d.ClosePending;

@@ -184,7 +184,8 @@ void TFakeDispatcher::StopThreads() {
   KillThreads = true;
   if (ThreadExists(tkDispThread)) {
     SetEvent(DeviceEventSignal);
-    PumpUntil([this] { return !ThreadExists(tkDispThread); });
+    // The reference goes first in ThreadFinished; the stop is complete once the count is 0.
+    PumpUntil([this] { return !ThreadExists(tkDispThread) && !ThreadsActive; });
   }
   CloseSignals();
 }
