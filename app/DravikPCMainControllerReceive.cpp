@@ -60,20 +60,12 @@ void TDravikPCMainForm::ReceiveChars(int count) {
 }
 
 void TDravikPCMainForm::CollectChar(char c) {
-  if (c == ':') InFrame = true;
-  const bool complete = (c == protocol::kCarriageReturn && InFrame) || RxFrame.size() > protocol::kMaxFrameLength;
-  if (complete) {
-    // The carriage return (or the character after an overlong frame) is not part of the frame.
-    // RxFrame keeps the frame until the next transmission or a character outside a frame.
-    CheckReply();
-    if (ReplyValid) HandleReply();
-    ApdComPort1->PurgeInput();
-    InFrame = false;
-  } else if (InFrame) {
-    RxFrame += c;
-  } else {
-    RxFrame.clear();  // characters outside a frame are dropped
-  }
+  // The carriage return (or the character after an overlong frame) is not part of the frame.
+  // RxFrame keeps the frame until the next transmission or a character outside a frame.
+  if (!protocol::CollectReplyChar(RxFrame, InFrame, c)) return;
+  CheckReply();
+  if (ReplyValid) HandleReply();
+  ApdComPort1->PurgeInput();
 }
 
 void TDravikPCMainForm::CheckReply() {

@@ -85,6 +85,19 @@ bool CheckReply(const std::string& frame, const std::string& address) {
 
 char ReplyType(const std::string& frame) { return CharAt(frame, 7).value_or('\0'); }
 
+bool CollectReplyChar(std::string& frame, bool& inFrame, char c) {
+  if (c == ':') inFrame = true;
+  if ((c == kCarriageReturn && inFrame) || frame.size() > kMaxFrameLength) {
+    inFrame = false;
+    return true;
+  }
+  if (inFrame)
+    frame += c;
+  else
+    frame.clear();
+  return false;
+}
+
 std::string ResultBlockCommand(unsigned blockAddress) { return "8" + Hex(blockAddress, 2); }
 
 std::string ConfigWriteCommand(const ConfigBlock& block, uint16_t flagsWord) {

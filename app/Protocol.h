@@ -59,6 +59,15 @@ bool CheckReply(const std::string& frame, const std::string& address);
 // The reply type: the character at position 7 ('\0' when the frame is shorter).
 char ReplyType(const std::string& frame);
 
+// Frame assembly: takes one received character into the reply being collected. `frame` holds
+// the reply from its ':' on, `inFrame` whether a ':' has opened it. Returns true when `c`
+// completes the frame: a carriage return inside a frame, or any character once more than
+// kMaxFrameLength characters have been collected; `c` is then not added, `inFrame` is cleared
+// and `frame` keeps the completed frame for the checks. Otherwise `c` is appended inside a
+// frame, and outside one it is dropped together with whatever `frame` still held. A frame
+// never grows beyond kMaxFrameLength + 1 characters.
+bool CollectReplyChar(std::string& frame, bool& inFrame, char c);
+
 // --- Command bodies -------------------------------------------------------------------------
 
 inline const std::string kCmdIdentity = "Q";
