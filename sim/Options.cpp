@@ -4,6 +4,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <charconv>
 
 #include "sim/InstrumentJson.h"
 
@@ -51,6 +52,9 @@ std::string Usage() {
          "                          linefeed split[=PIECES/GAPMS] type[=C] endless delay=MS\n"
          "  --control stdin|FIFO    read commands: state, set JSON, fault RULE, faults clear, quit\n"
          "                          (with stdin, end of input also ends the simulator)\n"
+         "  --com N                 register as COM N (1-255) instead of above every number in\n"
+         "                          use; replaces a link comN whose device is gone (a simulator\n"
+         "                          that was killed), refuses one whose device is there\n"
          "  --help\n";
 }
 
@@ -84,6 +88,14 @@ bool ParseOptions(const std::vector<std::string>& args, SimOptions& options, std
       configFile = value;
     } else if (opt == "--control") {
       options.control = value;
+    } else if (opt == "--com") {
+      int n = 0;
+      const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), n);
+      if (ec != std::errc{} || end != value.data() + value.size() || n < 1 || n > 255) {
+        error = "--com takes a port number from 1 to 255";
+        return false;
+      }
+      options.com = n;
     } else if (opt == "--fault") {
       faults.append(QString::fromStdString(value));
     } else if (opt == "--setup") {

@@ -14,6 +14,7 @@ struct SimOptions {
   InstrumentSetup setup;
   std::vector<FaultRule> faults;
   std::string control;  // "" none, "stdin", or the path of a FIFO to create and read
+  int com = 0;          // the port number to register as (1-255); 0: above every number in use
   bool help = false;
 };
 

@@ -2,6 +2,8 @@
 // numbered from the platform's port map.
 #include "sim/PosixDeviceMapLink.h"
 
+#include <unistd.h>
+
 #include <charconv>
 #include <filesystem>
 #include <stdexcept>
@@ -47,6 +49,43 @@ DeviceMapLink::DeviceMapLink(const std::string& folder, const std::string& targe
     if (ec != std::errc::file_exists) throw std::runtime_error("cannot create " + link.string() + ": " + ec.message());
   }
   throw std::runtime_error("no free port number up to 255 in " + folder);
+}
+
+DeviceMapLink::DeviceMapLink(const std::string& folder, const std::string& target, int requested)
+    : target_(target) {
+  if (requested < 1 || requested > 255) throw std::runtime_error("port numbers go from 1 to 255");
+  std::error_code ec;
+  fs::create_directories(folder, ec);
+  if (ec) throw std::runtime_error("cannot create the device-map folder " + folder + ": " + ec.message());
+  const std::string name = "com" + std::to_string(requested);
+  const fs::path link = fs::path(folder) / name;
+  const bool linked = fs::is_symlink(fs::symlink_status(link, ec));
+  if (linked) {
+    // exists() follows the link: false once the pty it points at has gone with its master. The
+    // system may give our own pty the number of the one that went: then the link is ours.
+    const bool ours = fs::read_symlink(link, ec) == fs::path(target) && !ec;
+    if (!ours && (fs::exists(link, ec) || ec))
+      throw std::runtime_error("COM" + std::to_string(requested) + " is in use: " + link.string() + " -> " +
+                               fs::read_symlink(link, ec).string());
+  } else if (fs::exists(fs::symlink_status(link, ec))) {
+    throw std::runtime_error(link.string() + " exists and is not a port link");
+  } else if (ComNumbersInUse().count(requested)) {
+    throw std::runtime_error("COM" + std::to_string(requested) + " is held by a serial device of this machine");
+  }
+  // Made under a name of our own and renamed over comN, so the program never sees the number
+  // missing or half made.
+  const fs::path temporary = fs::path(folder) / (".sim-" + name + "-" + std::to_string(::getpid()));
+  fs::remove(temporary, ec);
+  fs::create_symlink(target, temporary, ec);
+  if (ec) throw std::runtime_error("cannot create " + temporary.string() + ": " + ec.message());
+  fs::rename(temporary, link, ec);
+  if (ec) {
+    std::error_code ignored;
+    fs::remove(temporary, ignored);
+    throw std::runtime_error("cannot create " + link.string() + ": " + ec.message());
+  }
+  number_ = requested;
+  path_ = link.string();
 }
 
 DeviceMapLink::~DeviceMapLink() { Remove(); }

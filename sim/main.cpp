@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <ctime>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <stdexcept>
 
@@ -59,7 +60,9 @@ int main(int argc, char** argv) {
   try {
     sim::SignalPipe signals;
     platform::PtyPair pty(true);  // holds the slave: the program may close and reopen the port
-    sim::DeviceMapLink link(platform::DeviceMapFolder(), pty.slavePath());
+    const std::unique_ptr<sim::DeviceMapLink> link =
+        options.com ? std::make_unique<sim::DeviceMapLink>(platform::DeviceMapFolder(), pty.slavePath(), options.com)
+                    : std::make_unique<sim::DeviceMapLink>(platform::DeviceMapFolder(), pty.slavePath());
 
     FifoGuard fifo;
     sim::LoopIo io;
@@ -79,7 +82,7 @@ int main(int argc, char** argv) {
     sim::FaultPlan faults;
     for (const sim::FaultRule& rule : options.faults) faults.Add(rule);
 
-    std::printf("COM%d %s\n", link.number(), pty.slavePath().c_str());
+    std::printf("COM%d %s\n", link->number(), pty.slavePath().c_str());
     std::fflush(stdout);
     return sim::RunSimLoop(io, instrument, faults);
   } catch (const std::exception& e) {

@@ -81,7 +81,7 @@ TEST(SimOptions, OptionsOverrideTheConfigFile) {
     return true;
   };
   ASSERT_TRUE(sim::ParseOptions({"--flags", "0x2400", "--config", "inst.json", "--test", "2:peak=0x28A,speed=30",
-                                 "--fault", "noreply@0", "--setup", "9,8,7,6", "--control", "stdin"},
+                                 "--fault", "noreply@0", "--setup", "9,8,7,6", "--control", "stdin", "--com", "12"},
                                 o, error, file))
       << error;
   EXPECT_EQ(o.setup.serial, "1111");
@@ -91,10 +91,12 @@ TEST(SimOptions, OptionsOverrideTheConfigFile) {
   EXPECT_EQ(o.setup.setup, (std::array<uint8_t, 4>{9, 8, 7, 6}));
   EXPECT_EQ(o.faults.size(), 2u);
   EXPECT_EQ(o.control, "stdin");
+  EXPECT_EQ(o.com, 12);
 
   for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
            {"--bogus", "1"}, {"--serial"}, {"--test", "4:peak=1"}, {"--test", "1:peak"},
-           {"--config", "missing.json"}, {"--fault", "nonsense"}, {"--setup", "1,2,3"}}) {
+           {"--config", "missing.json"}, {"--fault", "nonsense"}, {"--setup", "1,2,3"},
+           {"--com", "0"}, {"--com", "256"}, {"--com", "3x"}}) {
     sim::SimOptions fresh;
     error.clear();
     EXPECT_FALSE(sim::ParseOptions(bad, fresh, error, NoFile)) << bad[0];

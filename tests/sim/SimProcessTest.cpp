@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -129,6 +130,17 @@ std::string Exchange(int fd, const std::string& request) {
   return ReadUntil(fd, '\r');
 }
 
+// Runs a shell command to its end and returns its output.
+std::string RunToEnd(const std::string& command) {
+  std::string output;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (!pipe) return output;
+  char buffer[256];
+  while (std::fgets(buffer, sizeof buffer, pipe)) output += buffer;
+  ::pclose(pipe);
+  return output;
+}
+
 TEST_F(SimProcessTest, AnswersOverItsLinkAndCleansUp) {
   SimProcess sim;
   ASSERT_TRUE(fs::is_symlink(Link(sim.number())));
@@ -179,6 +191,35 @@ TEST_F(SimProcessTest, RegistersAboveEveryNumberInUse) {
   EXPECT_EQ(first.Stop(0), 0);
   EXPECT_FALSE(fs::exists(fs::symlink_status(Link(first.number()))));
   EXPECT_TRUE(fs::is_symlink(Link(7)));
+}
+
+// A simulator standing in for one that was killed takes over its number: the dead one's link is
+// left behind pointing at a pty that is gone. A link whose device is still there is refused.
+TEST_F(SimProcessTest, TakesOverTheNumberOfAKilledSimulator) {
+  fs::create_directories(map_);
+  std::string refused;
+  int number = 0;
+  {
+    SimProcess first;
+    number = first.number();
+    const std::string taken = "--com " + std::to_string(number);
+    // With stdin control at its end, a simulator that wrongly started would quit at once.
+    refused = RunToEnd(std::string(DRAVIK_SIM_PATH) + " --control stdin " + taken + " </dev/null 2>&1");
+    EXPECT_NE(refused.find("in use"), std::string::npos) << refused;
+    EXPECT_EQ(fs::read_symlink(Link(number)).string(), first.tty()) << "the live link stays";
+  }  // SIGKILL: the link stays behind, dangling
+  ASSERT_TRUE(fs::is_symlink(Link(number)));
+  ASSERT_FALSE(fs::exists(Link(number)));
+
+  SimProcess second({"--com", std::to_string(number)});
+  EXPECT_EQ(second.number(), number);
+  EXPECT_EQ(fs::read_symlink(Link(number)).string(), second.tty());
+  int port = ::open(Link(number).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  ASSERT_GE(port, 0);
+  EXPECT_EQ(Exchange(port, "!g####Q44\r"), ":R####Q0123C6\r");
+  ::close(port);
+  EXPECT_EQ(second.Stop(SIGTERM), 0);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(Link(number))));
 }
 
 }  // namespace
