@@ -109,6 +109,17 @@ TApdBaseDispatcher* TApdCustomComPort::RequireDispatcher() {
   return d;
 }
 
+// A device that hung up while the port was open stays dead: the receive thread has ended,
+// writes fail and nothing more arrives. The device layer records the hang-up; this is where the
+// user-interface thread acts on it, at the next operation that starts an exchange. Inside the
+// port's own events the port stays as it is: a close there would be deferred, and what arrived
+// before the hang-up is still being read.
+void TApdCustomComPort::CloseIfDeviceGone() {
+  if (portState_ != psOpen || deliveryDepth_ > 0) return;
+  const auto* device = dynamic_cast<const TApdWin32Dispatcher*>(Dispatcher.get());
+  if (device && device->DeviceGone()) SetOpen(false);
+}
+
 std::unique_ptr<TApdBaseDispatcher> TApdCustomComPort::MakeDispatcher() {
   if (DispatcherFactory) return DispatcherFactory(this);
   if (deviceLayer_ != dlWin32) throw ENullApi(ecNullApi);

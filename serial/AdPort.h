@@ -170,6 +170,9 @@ public:
   void SetOnCharWaited(const TCharWaitedEvent& handler) { onCharWaited_ = handler; }
 
   // --- Operations (user-interface thread) ---
+  // SendText and PurgeInput start an exchange: on a port whose device has hung up (a pulled
+  // adapter) they close it first, so AutoOpen opens the device again, or raises while it is
+  // still gone. Without AutoOpen they raise ECommNotOpen.
   // Queues all bytes for output in one piece; an empty text sends nothing.
   void SendText(const std::string& text);
   // The next received byte; EBufferIsEmpty when none waits. #0 while shutting down.
@@ -263,6 +266,9 @@ protected:
   std::vector<TPortUser> PortUsers;   // parties told about open and close
 
 private:
+  // Closes the open port when its device has hung up, so that the operation about to run opens
+  // it afresh (AutoOpen) or fails as on a closed port. Not inside this port's own events.
+  void CloseIfDeviceGone();
   void ChangeComNumber(uint16_t value);
   void ReleaseDispatcher();
   void FinishDeferredClose(TApdBaseDispatcher* dispatcher, LPARAM lParam);

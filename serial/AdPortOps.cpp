@@ -6,6 +6,7 @@
 
 void TApdCustomComPort::SendText(const std::string& text) {
   if (portState_ == psShuttingDown) return;
+  CloseIfDeviceGone();
   TApdBaseDispatcher* d = RequireDispatcher();
   if (text.empty()) return;
   Check(d->WriteBytes(text.data(), static_cast<uint32_t>(text.size())));
@@ -21,6 +22,7 @@ char TApdCustomComPort::ReadChar() {
 
 void TApdCustomComPort::PurgeInput() {
   if (portState_ == psShuttingDown) return;
+  CloseIfDeviceGone();
   Check(RequireDispatcher()->DiscardInput());
 }
 
