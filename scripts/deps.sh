@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, testing and running dravikPC need and that this
 # machine lacks. The one list of packages lives here; `apt-get update` runs at most once.
-# Usage: scripts/deps.sh [--bench] [extra package ...]
+# Usage: scripts/deps.sh [--bench|--fuzz] [extra package ...]
 set -euo pipefail
 
 packages=(
@@ -14,9 +14,14 @@ packages=(
 )
 # Only for scripts/bench.sh (--bench): the stacks ours is measured against, and its tools.
 bench_packages=(qt6-serialport-dev libserialport-dev valgrind strace)
+# Only for scripts/fuzz.sh (--fuzz): clang with libFuzzer and its sanitizer runtimes.
+fuzz_packages=(clang libclang-rt-14-dev)
 if [ "${1:-}" = "--bench" ]; then
   shift
   packages+=("${bench_packages[@]}")
+elif [ "${1:-}" = "--fuzz" ]; then
+  shift
+  packages+=("${fuzz_packages[@]}")
 fi
 packages+=("$@")
 

@@ -12,7 +12,9 @@ case "$preset" in
   # Address and undefined-behaviour sanitizers: every test executable.
   asan) targets="all_tests" ;;
   # ThreadSanitizer: the executables whose tests cross threads (Qt itself is invisible to it).
-  tsan) targets="platform_sync_test platform_messages_test platform_comm_test test_serial_dispatcher test_serial_devlayer test_serial_devlayer_stress test_port_unit test_port_pty test_port_stress" ;;
+  # The port's and the program's integration tests run here too: the program's threads meet
+  # the user-interface thread only in the serial layer, and these drive it hardest.
+  tsan) targets="platform_sync_test platform_messages_test platform_comm_test test_serial_dispatcher test_serial_devlayer test_serial_devlayer_stress test_port_unit test_port_pty test_port_stress reliability_port_test app_controller_test app_end_to_end_test reliability_program_test" ;;
   *) echo "unknown preset $preset" >&2; exit 2 ;;
 esac
 
