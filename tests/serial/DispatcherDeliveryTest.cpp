@@ -120,7 +120,7 @@ TEST_F(DispatcherDelivery, ClosingInsideAHandlerEndsTheDeliveryAndDefersTheRelea
 void ThrowingProc(UINT, WPARAM, LPARAM) { throw std::runtime_error("procedure failed"); }
 void ThrowingMethod(void*, UINT, WPARAM, LPARAM) { throw std::runtime_error("method failed"); }
 
-TEST(DispatcherDeliveryFailure, AHandlerThatThrowsLeavesNoDeliveryBehind) {
+TEST(DispatcherThrowingHandler, LeavesNoDeliveryBehind) {
   struct Case {
     const char* what;
     std::function<void(TFakeDispatcher&)> attach;
