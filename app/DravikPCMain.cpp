@@ -31,13 +31,17 @@ TDravikPCMainForm::TDravikPCMainForm(QWidget* parent) : QWidget(parent) {
   EnsureWindowFonts();
   CreateControls();
   // The non-visual components are created here, after the controls, before loading ends.
+  CreateComponents();
   TApdComponentLink::LoadedAll(this);
+  ConnectHandlers();
+  FormCreate(this);
   // Centred on the screen, by its client area (the frame is not known before it is shown).
   if (QScreen* screen = QGuiApplication::primaryScreen())
     move(screen->availableGeometry().center() - rect().center());
 }
 
 TDravikPCMainForm::~TDravikPCMainForm() {
+  DestroyComponents();  // the tick first: it is the last component created
   TApdComponentLink::FreeComponents(this);
   delete PrintDialog1;  // holds a pointer to printer_
   PrintDialog1 = nullptr;

@@ -261,9 +261,7 @@ void TDravikPCMainForm::CreateControls() {
             ConnectedRB, SetTimBUT, RefreshBUT, PrintBUT,                 // ConnectedGB 9
             CommsCB});                                                    // window 10
 
-  // ---- Handlers ----
-  connect(FinishBUT, &QPushButton::clicked, this, [this] { FinishBUTClick(FinishBUT); });
-  connect(PrintBUT, &QPushButton::clicked, this, [this] { PrintBUTClick(PrintBUT); });
+  // The handlers are connected with the controller (ConnectHandlers).
 
   // No tooltips anywhere in the window.
   auto* blocker = new ToolTipBlocker(this);

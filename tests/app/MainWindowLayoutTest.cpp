@@ -226,9 +226,12 @@ TEST(MainWindowLayout, InitialStatesAndColours) {
     EXPECT_EQ(lamp.light->NotLitColor(), buttonFace);
   }
   const auto components = TApdComponentLink::Components(&form);
-  ASSERT_EQ(components.size(), 2u);
+  // In order of creation: the lamps, then the port and the light controller.
+  ASSERT_EQ(components.size(), 4u);
   EXPECT_EQ(components[0]->ComponentObject(), form.LightRX);
   EXPECT_EQ(components[1]->ComponentObject(), form.LightTX);
+  EXPECT_EQ(components[2]->ComponentObject(), form.ApdComPort1);
+  EXPECT_EQ(components[3]->ComponentObject(), form.ApdSLController1);
 
   EXPECT_FALSE(form.CommsCB->isEditable());
   EXPECT_EQ(form.CommsCB->count(), 0);
