@@ -150,8 +150,11 @@ StepResult Tour::SavePicture(int) {
   const QString path = Absolute(options_.window);
   if (!MakeParentFolder(path)) return StepResult::Failed("cannot create the folder of " + path.toStdString());
   QFile::remove(path);
-  form_->setFocus();  // no text cursor blinking in the picture
+  // No text cursor in the picture (the notes box keeps drawing it after the typing).
+  const int cursorWidth = form_->Memo1->cursorWidth();
+  form_->Memo1->setCursorWidth(0);
   const QImage picture = form_->grab().toImage();
+  form_->Memo1->setCursorWidth(cursorWidth);
   if (!picture.save(path, "PNG")) return StepResult::Failed("cannot write " + path.toStdString());
   const QImage check(path);
   if (check.isNull() || check.size() != picture.size())
