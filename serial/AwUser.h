@@ -18,9 +18,11 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/winapi.h"
@@ -326,7 +328,9 @@ public:
   virtual bool DeviceSizeQueues(uint32_t InSize, uint32_t OutSize) = 0;
   // Stops the threads if they are active and frees the dispatch buffer and output ring once
   // no worker thread uses them (a dispatch thread that outlived StopThreads frees them as it
-  // ends; the destructor frees whatever is left).
+  // ends; the destructor frees whatever is left). Called while another thread is stopping the
+  // workers, it waits for that stop to end (unless it runs on the worker thread that is ending),
+  // so a caller from outside the workers always returns with the threads stopped.
   virtual void ReleaseBuffers();
   // Creates and starts the worker threads (NoteThreadStarting for each before it runs).
   virtual void StartThreads() = 0;
@@ -444,8 +448,14 @@ private:
   bool TriggerHandleInUse(int Handle) const;
   void DropAllTriggers();
   void PurgeRemovedHandlers();
+  void EndDelivery();
   void ClearStatusHits();
   void FreeBuffersIfUnused();
+  void StopThreadsOnce();
+  // Handles the calling thread's window messages until Done() holds or TimeoutMs passed
+  // (0: no limit); wakes when a worker thread or a stop ends. False on time-out. Holds no lock
+  // while it pumps.
+  bool WaitPumping(const std::function<bool()>& Done, uint64_t TimeoutMs);
   void WaitForWorkerThreads();
   void Unregister();
   uint32_t RawBytesWaiting() const;
@@ -505,9 +515,9 @@ private:
   std::atomic<bool> InDelivery{false};     // DeliverTrigger is running (dispatch thread)
 
   // --- Ending the threads ---
-  std::atomic<bool> StoppingThreads{false};  // one caller of StopThreads at a time
-  std::mutex ThreadEndMutex;               // with ThreadEnded: wakes the destroy wait
-  std::condition_variable ThreadEnded;
+  std::atomic<std::thread::id> StopOwner{};  // the thread running StopThreads, or none
+  std::mutex ThreadEndMutex;               // with ThreadEnded: wakes the waits for a worker
+  std::condition_variable ThreadEnded;     // thread's end and for a stop's end
 
   // --- Trace (StateLock; TraceOn mirrored for a lock-free check) ---
   std::atomic<bool> TraceOn{false};        // recording bytes

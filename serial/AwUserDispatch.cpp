@@ -281,6 +281,12 @@ bool TApdBaseDispatcher::DeliverTrigger(UINT Message, WPARAM wParam, WORD Data) 
     if (!DeliveryNeeded) return true;
     InDelivery = true;
   }
+  // However the delivery ends, a handler's exception included, the dispatcher leaves it: reads
+  // consume again, and a later close is not taken for one from inside a handler.
+  struct DeliveryEnd {
+    TApdBaseDispatcher& Dispatcher;
+    ~DeliveryEnd() { Dispatcher.EndDelivery(); }
+  } deliveryEnd{*this};
   bool result = true;
   const bool availKind = Message == TriggerAvailMessage || Message == TriggerDataMessage;
   {
@@ -355,26 +361,30 @@ bool TApdBaseDispatcher::DeliverTrigger(UINT Message, WPARAM wParam, WORD Data) 
 
   if (closed) {
     result = false;
-    std::lock_guard input(InputLock);
-    InAvailDelivery = false;
   } else if (availKind) {
+    // What the handler that read the most took is consumed.
     std::lock_guard input(InputLock);
     InAvailDelivery = false;
     DBuffTail = (DBuffTail + PeekMax) % DispatchBufferSize;
     if (PeekMax > 0) DBuffFull = false;
     if (Message == TriggerAvailMessage && PeekMax != wParam) result = false;
   }
-
-  {
-    std::lock_guard state(StateLock);
-    InDelivery = false;
-    if (HandlerRemovalPending) {
-      PurgeRemovedHandlers();
-      HandlerRemovalPending = false;
-      RefreshDeliveryNeed(0);
-    }
-  }
-  std::lock_guard input(InputLock);
-  PeekCount = 0;
   return result;
+}
+
+// Dispatch thread, as DeliverTrigger returns or unwinds. Bytes read ahead by a delivery that did
+// not complete are not consumed.
+void TApdBaseDispatcher::EndDelivery() {
+  {
+    std::lock_guard input(InputLock);
+    InAvailDelivery = false;
+    PeekCount = 0;
+  }
+  std::lock_guard state(StateLock);
+  InDelivery = false;
+  if (HandlerRemovalPending) {
+    PurgeRemovedHandlers();
+    HandlerRemovalPending = false;
+    RefreshDeliveryNeed(0);
+  }
 }

@@ -53,10 +53,9 @@ std::string FormatTraceText(std::span<const uint8_t> Older, std::span<const uint
 }
 
 std::string FormatLogTime(uint32_t Milliseconds) {
-  char digits[16];
-  std::snprintf(digits, sizeof digits, "%07u", Milliseconds);
-  std::string text = digits;
-  text.insert(text.size() - 3, ".");
+  // Seconds (at least four digits) and milliseconds.
+  char text[24];
+  std::snprintf(text, sizeof text, "%04u.%03u", Milliseconds / 1000, Milliseconds % 1000);
   return text;
 }
 

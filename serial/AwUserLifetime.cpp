@@ -12,6 +12,14 @@ std::vector<TApdBaseDispatcher*>& Registry() {
   return registry;
 }
 
+// Set while a worker thread releases as it ends (ThreadFinished): such a thread never waits
+// for another thread's stop, which waits for it.
+thread_local bool EndingWorkerThread = false;
+
+// Backstop for waiting on another thread's stop, in milliseconds. That stop ends within its own
+// bounded waits (a few seconds at most); this only guards against a fault in it.
+constexpr uint64_t StopHandOverWaitMs = 20000;
+
 }  // namespace
 
 std::recursive_mutex& DispatcherRegistryLock() {
@@ -206,13 +214,36 @@ int TApdBaseDispatcher::ClosePort() {
 
 void TApdBaseDispatcher::ReleaseBuffers() {
   ReleaseOnThreadExit = false;
-  // A second caller (the dispatch thread ending while the user-interface thread stops the
-  // threads) leaves the stopping to the first.
-  if (ThreadsActive && !StoppingThreads.exchange(true)) {
-    StopThreads();
-    StoppingThreads = false;
-  }
+  if (ThreadsActive) StopThreadsOnce();
   FreeBuffersIfUnused();
+}
+
+// Runs StopThreads, one thread at a time. Two threads can get here together: a close from
+// outside the handlers sets kill threads before it stops the threads, and a dispatch thread
+// that sees it first ends and releases too. A caller that finds another thread stopping:
+//   - the worker thread that is ending (inside ThreadFinished) returns at once: the stopper
+//     waits for its running count, so waiting here would hold both until the bounds ran out;
+//   - the stopping thread itself, reached again through a message it handled while waiting,
+//     returns too: the outer stop goes on;
+//   - any other thread waits (handling its messages) until that stop has ended and then stops
+//     what is still active itself, so it returns with the threads stopped as the first would.
+void TApdBaseDispatcher::StopThreadsOnce() {
+  const std::thread::id self = std::this_thread::get_id();
+  std::thread::id owner{};
+  while (!StopOwner.compare_exchange_strong(owner, self)) {
+    if (owner == self || EndingWorkerThread) return;
+    // The other stop is bounded by its own waits; this bound only keeps a fault in it from
+    // holding this thread for ever.
+    if (!WaitPumping([this] { return StopOwner.load() == std::thread::id{}; }, StopHandOverWaitMs))
+      return;
+    owner = std::thread::id{};
+  }
+  if (ThreadsActive) StopThreads();
+  StopOwner = std::thread::id{};
+  {
+    std::lock_guard wake(ThreadEndMutex);
+  }
+  ThreadEnded.notify_all();
 }
 
 void TApdBaseDispatcher::FreeBuffersIfUnused() {
@@ -261,7 +292,9 @@ void TApdBaseDispatcher::ThreadFinished(TApdThreadKind Thread) {
     if (Thread == tkDispThread && ReleaseOnThreadExit) release = true;
   }
   if (release) {
+    EndingWorkerThread = true;
     ReleaseBuffers();
+    EndingWorkerThread = false;
     ReleaseOnThreadExit = false;
   }
   if (RunningThreadCount.fetch_sub(1) == 1) ThreadsActive = false;
@@ -271,16 +304,23 @@ void TApdBaseDispatcher::ThreadFinished(TApdThreadKind Thread) {
   ThreadEnded.notify_all();
 }
 
-void TApdBaseDispatcher::WaitForWorkerThreads() {
+bool TApdBaseDispatcher::WaitPumping(const std::function<bool()>& Done, uint64_t TimeoutMs) {
   // A worker may be blocked sending a trigger message to a window of this thread, so keep
-  // handling this thread's messages while waiting; the wait wakes when a thread ends and at
-  // least every few milliseconds to pump again.
-  while (RunningThreadCount.load() > 0) {
+  // handling this thread's messages while waiting; the wait wakes when a thread or a stop ends
+  // and at least every few milliseconds to pump again.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(TimeoutMs);
+  for (;;) {
     platform::PumpPendingMessages();
+    if (Done()) return true;
+    if (TimeoutMs && std::chrono::steady_clock::now() >= deadline) return false;
     std::unique_lock wait(ThreadEndMutex);
-    ThreadEnded.wait_for(wait, std::chrono::milliseconds(5),
-                         [this] { return RunningThreadCount.load() <= 0; });
+    ThreadEnded.wait_for(wait, std::chrono::milliseconds(5), Done);
   }
+}
+
+void TApdBaseDispatcher::WaitForWorkerThreads() {
+  // Every worker thread ends within a bounded time once told to (see the device layer).
+  WaitPumping([this] { return RunningThreadCount.load() <= 0; }, 0);
 }
 
 void TApdBaseDispatcher::Shutdown() {

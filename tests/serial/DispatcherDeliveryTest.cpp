@@ -1,8 +1,10 @@
 // Delivery to receivers: when delivery is needed at all, the order of method, procedure and
 // window handlers, handlers detached during a delivery, closing the port from inside a
-// handler, the registry of dispatchers, and a failed open.
+// handler, a handler that throws, the registry of dispatchers, and a failed open.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -113,6 +115,47 @@ TEST_F(DispatcherDelivery, ClosingInsideAHandlerEndsTheDeliveryAndDefersTheRelea
   EXPECT_EQ(port.PurgeCount(1), 1);
   // Not released yet: the trigger table is still there for the component's snapshot.
   EXPECT_EQ(port.ArmTimerTrigger(timer, 1, true), 0);
+}
+
+void ThrowingProc(UINT, WPARAM, LPARAM) { throw std::runtime_error("procedure failed"); }
+void ThrowingMethod(void*, UINT, WPARAM, LPARAM) { throw std::runtime_error("method failed"); }
+
+TEST(DispatcherThrowingHandler, LeavesNoDeliveryBehind) {
+  struct Case {
+    const char* what;
+    std::function<void(TFakeDispatcher&)> attach;
+  };
+  const Case cases[] = {
+      {"procedure handler", [](TFakeDispatcher& p) { p.RegisterProcHandler(ThrowingProc); }},
+      {"method handler",
+       [](TFakeDispatcher& p) { p.RegisterMethodHandler({ThrowingMethod, nullptr}, false); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TFakeDispatcher port;
+    TTriggerWindow window;
+    ASSERT_EQ(port.OpenDefault(), 0);
+    port.SetAvailThreshold(1);
+    c.attach(port);
+    port.AttachWindow(window.Window());
+    port.RefreshDeliveryNeed(1);
+    port.Feed("abc");
+    port.SignalEvent(EV_RXCHAR);
+    EXPECT_THROW(port.DispatchPass(), std::runtime_error);
+    EXPECT_TRUE(window.Messages().empty()) << "the delivery ended with the exception";
+
+    EXPECT_FALSE(port.IsInDelivery());
+    // Reads consume again: the second byte is next, not the first one peeked again.
+    uint8_t byte = 0;
+    EXPECT_EQ(port.ReadByte(byte), 0);
+    EXPECT_EQ(byte, 'a');
+    EXPECT_EQ(port.PeekByte(byte, 1), 0);
+    EXPECT_EQ(byte, 'b');
+    // A close is not taken for one from inside a handler: it releases at once.
+    EXPECT_EQ(port.ClosePort(), 0);
+    EXPECT_FALSE(port.IsClosePending());
+    EXPECT_EQ(port.BytesWaiting(), 0) << "buffers released";
+  }
 }
 
 TEST(DispatcherRegistry, SlotsAreHandlesAndFreedSlotsAreReused) {

@@ -182,8 +182,10 @@ void TFakeDispatcher::DispatchThreadBody() {
 void TFakeDispatcher::StopThreads() {
   if (!ThreadsActive) return;
   KillThreads = true;
-  if (ThreadExists(tkDispThread)) {
-    SetEvent(DeviceEventSignal);
+  // The dispatch thread itself stops the threads when it ends after a deferred close; it never
+  // waits for itself.
+  if (DispatchThread.get_id() != std::this_thread::get_id()) {
+    if (ThreadExists(tkDispThread)) SetEvent(DeviceEventSignal);
     // The reference goes first in ThreadFinished; the stop is complete once the count is 0.
     PumpUntil([this] { return !ThreadExists(tkDispThread) && !ThreadsActive; });
   }

@@ -164,7 +164,12 @@ void PtyPortTest::TearDown() {
 }
 
 int PtyPortTest::OpenDispatcher(uint32_t InSize, uint32_t OutSize) {
-  Dispatcher = std::make_unique<TApdWin32Dispatcher>(nullptr);
+  return OpenDispatcher(std::make_unique<TApdWin32Dispatcher>(nullptr), InSize, OutSize);
+}
+
+int PtyPortTest::OpenDispatcher(std::unique_ptr<TApdWin32Dispatcher> Made, uint32_t InSize,
+                                uint32_t OutSize) {
+  Dispatcher = std::move(Made);
   const int result = Dispatcher->OpenPort(Link->DevicePath(), 9600, NOPARITY, 8, 1, InSize, OutSize,
                                           ptoDTROn | ptoRTSOn);
   if (result == 0) {

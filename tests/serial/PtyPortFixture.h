@@ -68,6 +68,9 @@ protected:
   // Opens Dispatcher on the linked port (9600 8N1, DTR and RTS on) and registers Window with
   // it for trigger messages, data-available threshold 1.
   int OpenDispatcher(uint32_t InSize = 4096, uint32_t OutSize = 4096);
+  // The same with a dispatcher the test made (a subclass that hooks the device layer).
+  int OpenDispatcher(std::unique_ptr<TApdWin32Dispatcher> Made, uint32_t InSize = 4096,
+                     uint32_t OutSize = 4096);
   // Destroys the dispatcher (joining its threads).
   void DestroyDispatcher() { Dispatcher.reset(); }
 

@@ -207,12 +207,16 @@ TEST_F(Win32DispatcherTest, CloseFromOutsideAndDestructionJoinEveryThread) {
         if (Dispatcher->ReadByte(byte) == 0) received.push_back(static_cast<char>(byte));
     };
     WriteMaster(Pty->master(), "ping");
-    ASSERT_TRUE(PumpUntil([&] { return received.size() >= 4; }));
+    // The dispatch thread may still be finishing the delivery after the handler has returned;
+    // a close that meets a delivery in flight is deferred, so wait for its end. Nothing else
+    // can start one: every byte has been read and no trigger is armed.
+    ASSERT_TRUE(PumpUntil([&] { return received.size() >= 4 && !Dispatcher->IsInDelivery(); }));
     const std::string big = Pattern(0, 3000);
     ASSERT_EQ(Dispatcher->WriteBytes(big.data(), static_cast<uint32_t>(big.size())), 0);
 
     if (closeFirst) {
       EXPECT_EQ(Dispatcher->ClosePort(), 0);
+      EXPECT_FALSE(Dispatcher->IsClosePending());
       EXPECT_FALSE(Dispatcher->AreThreadsActive());
       EXPECT_EQ(Dispatcher->DeviceHandleValue(), -1);
     }

@@ -1,10 +1,13 @@
 // TApdWin32Dispatcher's worker threads on their harder paths, over a real pty: a synchronised
 // method handler runs on the thread that opened the port; a dispatch thread ended by an
-// exception still reports its end and the error reaches the user; a dispatch thread that
-// outlives the bounded stop waits is neither waited for for ever nor robbed of its buffers.
+// exception still reports its end and the error reaches the user; a close from outside that
+// meets the ending dispatch thread stopping the threads waits for that stop; a dispatch thread
+// that outlives the bounded stop waits is neither waited for for ever nor robbed of its buffers.
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <future>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -47,11 +50,90 @@ TEST_F(Win32DispatcherThreadTest, DispatchThreadEndedByAnExceptionReportsItsEnd)
   ASSERT_TRUE(PumpUntil([&] { return !shown.empty(); }));
   EXPECT_EQ(shown, "handler failed");
 
-  // The close and the destruction finish: the running thread count reached 0.
+  // The delivery the exception cut short is over, so the close releases at once; the
+  // destruction finishes: the running thread count reached 0.
+  EXPECT_FALSE(Dispatcher->IsInDelivery());
   Dispatcher->ClosePort();
+  EXPECT_FALSE(Dispatcher->IsClosePending());
+  EXPECT_FALSE(Dispatcher->AreThreadsActive());
   DestroyDispatcher();
   EXPECT_TRUE(WaitForThreadCount(BaseThreads));
   platform::SetShowErrorHook(nullptr);
+}
+
+// Lets the dispatch thread take the stop over from a close from outside, and holds that stop
+// until the closing thread handles a message posted to it, which it does only while it waits:
+// the close then meets a stop in progress on another thread.
+class StopTakenOverDispatcher final : public TApdWin32Dispatcher {
+public:
+  explicit StopTakenOverDispatcher(HWND GoWindow)
+      : TApdWin32Dispatcher(nullptr), GoWindow(GoWindow), ClosingThread(std::this_thread::get_id()) {}
+  // The worker threads run this object's hooks: they end before its members go.
+  ~StopTakenOverDispatcher() override { Shutdown(); }
+
+  static constexpr WPARAM GoMarker = 0x60;  // wParam of the posted go-ahead
+
+  void Go() {
+    {
+      std::lock_guard lock(Mutex);
+      GoGiven = true;
+    }
+    Changed.notify_all();
+  }
+  bool DispatchThreadStopped() {
+    std::lock_guard lock(Mutex);
+    return DispatchStopping;
+  }
+
+  int DeviceClose() override {
+    const int result = TApdWin32Dispatcher::DeviceClose();  // kill threads is set now
+    WakeDispatchThread();  // it sees kill threads, ends, and stops the others itself
+    {
+      std::unique_lock lock(Mutex);
+      Changed.wait_for(lock, std::chrono::seconds(10), [this] { return DispatchStopping; });
+    }
+    PostMessageA(GoWindow, TriggerTimerMessage, GoMarker, 0);
+    return result;
+  }
+
+  void StopThreads() override {
+    if (std::this_thread::get_id() != ClosingThread) {
+      std::unique_lock lock(Mutex);
+      DispatchStopping = true;
+      Changed.notify_all();
+      Changed.wait_for(lock, std::chrono::seconds(10), [this] { return GoGiven; });
+    }
+    TApdWin32Dispatcher::StopThreads();
+  }
+
+private:
+  const HWND GoWindow;
+  const std::thread::id ClosingThread;
+  std::mutex Mutex;
+  std::condition_variable Changed;
+  bool DispatchStopping = false;  // the dispatch thread has taken the stop over (Mutex)
+  bool GoGiven = false;           // its stop may go on (Mutex)
+};
+
+TEST_F(Win32DispatcherThreadTest, CloseMeetingAStopOnTheDispatchThreadWaitsForItsEnd) {
+  auto made = std::make_unique<StopTakenOverDispatcher>(Window);
+  StopTakenOverDispatcher* dispatcher = made.get();
+  ASSERT_EQ(OpenDispatcher(std::move(made)), 0);
+  bool goHandled = false;
+  OnTrigger = [&](UINT msg, WPARAM wParam, LPARAM) {
+    if (msg != TriggerTimerMessage || wParam != StopTakenOverDispatcher::GoMarker) return;
+    goHandled = true;
+    dispatcher->Go();
+  };
+
+  EXPECT_EQ(Dispatcher->ClosePort(), 0);
+  EXPECT_TRUE(dispatcher->DispatchThreadStopped());
+  EXPECT_TRUE(goHandled) << "the close waited, handling its messages, for the other stop";
+  EXPECT_FALSE(Dispatcher->IsClosePending());
+  EXPECT_FALSE(Dispatcher->AreThreadsActive());
+  EXPECT_EQ(Dispatcher->StopWaitTimeouts(), 0);
+  DestroyDispatcher();
+  EXPECT_TRUE(WaitForThreadCount(BaseThreads));
 }
 
 std::atomic<bool> ProcEntered{false};
