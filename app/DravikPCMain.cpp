@@ -1,28 +1,26 @@
 // The main window's construction and destruction, the fonts it needs, and "finish".
 #include "app/DravikPCMain.h"
 
-#include <QDir>
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QScreen>
 
+#include "platform/fonts.h"
+
 namespace {
 
-// Tahoma is the window's font. Where the system has no Tahoma (Linux), the metric-compatible one
-// from Debian's fonts-wine package is loaded into the application; elsewhere nothing is loaded.
+// Tahoma is the window's font. Where the system has no Tahoma, the files the platform names (a
+// metric-compatible one on Linux) are loaded into the application; elsewhere nothing is loaded.
 // Arial needs nothing: fontconfig maps it to the metric-compatible Liberation Sans.
 void EnsureWindowFonts() {
   static bool done = false;
   if (done) return;
   done = true;
   if (QFontDatabase::families().contains(QStringLiteral("Tahoma"), Qt::CaseInsensitive)) return;
-  const QDir wineFonts(QStringLiteral("/usr/share/wine/fonts"));
-  for (const char* file : {"tahoma.ttf", "tahomabd.ttf"}) {
-    const QString path = wineFonts.filePath(QString::fromLatin1(file));
-    if (QFile::exists(path)) QFontDatabase::addApplicationFont(path);
-  }
+  for (const std::string& file : platform::TahomaFontFiles())
+    QFontDatabase::addApplicationFont(QString::fromStdString(file));
 }
 
 }  // namespace

@@ -1,16 +1,37 @@
 #!/usr/bin/env bash
-# The README's demo command: installs what is missing, builds, starts the simulated instrument
-# dravik-sim on a free COM number and then dravikPC; the simulator is removed when the program
-# ends. Options are passed on to dravik-sim, for example:
+# The README's demo command: installs what is missing and builds, then
+#   - with a display (DISPLAY or WAYLAND_DISPLAY set): starts the simulated instrument dravik-sim
+#     on a free COM number, then dravikPC; the simulator is removed when the program ends;
+#   - without one, or with --tour: runs dravik-tour, the program's real window against the
+#     simulator on Qt's offscreen platform, step by step; it leaves out/demo-window.png and
+#     out/demo-report.pdf and exits 0 only when every step did what it should.
+# Further options are passed on to dravik-sim, for example:
 #   scripts/demo.sh --config sim/instruments/plain-imperial.json
+#   scripts/demo.sh --tour --fault checksum#3
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
+tour=0
+if [ "${1:-}" = "--tour" ]; then
+  tour=1
+  shift
+elif [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  tour=1
+fi
+
 scripts/deps.sh
 cmake --preset default >/dev/null
-cmake --build --preset default --target dravikPC dravik-sim -j "$(nproc)"
 bin=build/default
+
+if [ "$tour" -eq 1 ]; then
+  cmake --build --preset default --target dravik-tour dravik-sim -j "$(nproc)"
+  echo "No display: a guided tour of dravikPC on Qt's offscreen platform."
+  QT_QPA_PLATFORM=offscreen exec "$bin/tools/dravik-tour/dravik-tour" \
+    --window "$root/out/demo-window.png" --report "$root/out/demo-report.pdf" -- "$@"
+fi
+
+cmake --build --preset default --target dravikPC dravik-sim -j "$(nproc)"
 
 sim_out=$(mktemp)
 sim_pid=

@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev googletest
   fonts-wine fonts-liberation fontconfig
-  poppler-utils util-linux locales
+  poppler-utils util-linux locales desktop-file-utils
   g++-mingw-w64-i686-posix
 )
 # Only for scripts/bench.sh (--bench): the stacks ours is measured against, and its tools.

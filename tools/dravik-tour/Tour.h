@@ -1,0 +1,49 @@
+// The guided tour itself: dravikPC's real window against a real dravik-sim, step by step, as an
+// examiner would use it: pick the port and connect, type the vehicle and the examiner, look at
+// the window (a picture), print the report (a PDF through Qt's printer), press "CLEAR" and see
+// the instrument read again, close the window.
+#pragma once
+#include <QString>
+#include <memory>
+
+#include "tools/dravik-tour/SimProcess.h"
+#include "tools/dravik-tour/StepRunner.h"
+#include "tools/dravik-tour/TourBoxes.h"
+#include "tools/dravik-tour/TourOptions.h"
+
+class TDravikPCMainForm;
+
+namespace tour {
+
+class Tour {
+public:
+  // `simProgram`: the dravik-sim to start. Needs the application object (QApplication).
+  Tour(TourOptions options, QString simProgram);
+  ~Tour();
+
+  // Runs every step; returns the process's exit code (0 only when every step succeeded).
+  int Run();
+
+private:
+  StepResult StartSimulator(int timeoutMs);
+  StepResult OpenWindow(int timeoutMs);
+  StepResult Connect(int timeoutMs);
+  StepResult TypeEntries(int timeoutMs);
+  StepResult SavePicture(int timeoutMs);
+  StepResult PrintReport(int timeoutMs);
+  StepResult ClearResults(int timeoutMs);
+  StepResult CloseWindow(int timeoutMs);
+
+  // The connected view is up: the read-out has completed and the next tick has shown it.
+  bool Connected() const;
+  // Fails the step when the program asked for a message box since `before` boxes.
+  std::string BoxesSince(int before) const;
+
+  TourOptions options_;
+  QString simProgram_;
+  std::shared_ptr<TourBoxes> boxes_;
+  SimProcess sim_;
+  std::unique_ptr<TDravikPCMainForm> form_;
+};
+
+}  // namespace tour

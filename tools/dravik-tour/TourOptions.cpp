@@ -1,0 +1,60 @@
+// Option parsing of dravik-tour.
+#include "tools/dravik-tour/TourOptions.h"
+
+#include <cstdlib>
+
+namespace tour {
+
+std::string TourUsage() {
+  return "usage: dravik-tour [options] [-- dravik-sim options]\n"
+         "Runs dravikPC's window against dravik-sim without a display (Qt's offscreen platform):\n"
+         "connects, saves a picture of the window, prints the report to a PDF file, presses\n"
+         "\"CLEAR\" and reads the instrument again. Exits 0 only when every step succeeded.\n"
+         "  --window FILE        picture of the connected window (default out/demo-window.png)\n"
+         "  --report FILE        the printed report (default out/demo-report.pdf)\n"
+         "  --sim PATH           the dravik-sim to start (default: the one built with this tour)\n"
+         "  --step-timeout S     bound every step to S seconds instead of its own bound\n"
+         "  --help\n"
+         "Example: dravik-tour -- --config sim/instruments/plain-imperial.json\n";
+}
+
+bool ParseTourOptions(const std::vector<std::string>& args, TourOptions& options, std::string& error) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& opt = args[i];
+    if (opt == "--") {
+      options.simArgs.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+      return true;
+    }
+    if (opt == "--help" || opt == "-h") {
+      options.help = true;
+      continue;
+    }
+    if (opt != "--window" && opt != "--report" && opt != "--sim" && opt != "--step-timeout") {
+      error = "unknown option: " + opt;
+      return false;
+    }
+    if (i + 1 >= args.size() || args[i + 1].empty()) {
+      error = opt + " needs a value";
+      return false;
+    }
+    const std::string& value = args[++i];
+    if (opt == "--window") {
+      options.window = value;
+    } else if (opt == "--report") {
+      options.report = value;
+    } else if (opt == "--sim") {
+      options.sim = value;
+    } else {
+      char* end = nullptr;
+      const long seconds = std::strtol(value.c_str(), &end, 10);
+      if (*end != '\0' || seconds < 1 || seconds > 3600) {
+        error = "--step-timeout takes a number of seconds from 1 to 3600";
+        return false;
+      }
+      options.stepTimeoutS = static_cast<int>(seconds);
+    }
+  }
+  return true;
+}
+
+}  // namespace tour
