@@ -79,6 +79,10 @@ unsigned ReplyChecksum(const std::string& frame) {
 
 bool CheckReply(const std::string& frame, const std::string& address) {
   const int length = static_cast<int>(frame.size());
+  // Shorter than ':', one character, the address, the type and two checksum digits, the type
+  // (or the address) would double as the checksum: ":x012300" would pass as a status reply
+  // without data, and with address 0000 even ":x0000" would pass.
+  if (length < kMinReplyLength) return false;
   return Sub(frame, 1, 1) == ":" && Sub(frame, 3, 4) == address &&
          Sub(frame, length - 1, 2) == Hex(ReplyChecksum(frame), 2);
 }

@@ -53,7 +53,9 @@ unsigned ReplyChecksum(const std::string& frame);
 // A completed reply frame (from its ':' up to, not including, the carriage return) is valid
 // when position 1 is ':', positions 3..6 equal `address` (the address the last request went
 // to) and the last two characters are the reply checksum in upper-case hexadecimal. The
-// comparison is exact: lower-case checksum digits fail.
+// comparison is exact: lower-case checksum digits fail. A frame shorter than kMinReplyLength
+// (':', one character, the address, the type, two checksum digits) is never valid.
+inline constexpr int kMinReplyLength = 9;
 bool CheckReply(const std::string& frame, const std::string& address);
 
 // The reply type: the character at position 7 ('\0' when the frame is shorter).

@@ -101,6 +101,9 @@ TEST(Reply, ShortFrames) {
   EXPECT_TRUE(CheckReply(":x0123T00", "0123")) << "nine characters: no data, checksum 00";
   EXPECT_EQ(ReplyChecksum(":x0123T00"), 0u);
   EXPECT_FALSE(CheckReply(":x0123T0", "0123"));
+  // The type must not double as a checksum digit, nor the address as both.
+  EXPECT_FALSE(CheckReply(":x012300", "0123")) << "type 0 read as the first checksum digit";
+  EXPECT_FALSE(CheckReply(":x0000", "0000")) << "address read as the checksum";
   EXPECT_FALSE(CheckReply(":x0123", "0123"));
   EXPECT_FALSE(CheckReply("", "0123"));
   EXPECT_EQ(ReplyType(":x0123"), '\0');
