@@ -8,12 +8,12 @@
 #include <vector>
 
 void TQtMessageBoxes::Information(const QString& text) {
-  QMessageBox::information(QApplication::activeWindow(), QApplication::applicationDisplayName(), text,
+  QMessageBox::information(QApplication::activeWindow(), QApplication::applicationName(), text,
                            QMessageBox::Ok);
 }
 
 bool TQtMessageBoxes::Confirm(const QString& text) {
-  return QMessageBox::question(QApplication::activeWindow(), QApplication::applicationDisplayName(), text,
+  return QMessageBox::question(QApplication::activeWindow(), QApplication::applicationName(), text,
                                QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 

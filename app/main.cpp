@@ -11,8 +11,9 @@ int main(int argc, char** argv) {
   TDravikApplication app(argc, argv);
   // Numbers are shown with the user's decimal separator (the C library's locale).
   std::setlocale(LC_ALL, "");
+  // The name titles the message boxes. No display name: Qt would append it to every window
+  // title, and the window's caption is the program's own ("dravikPC 1.0.4").
   QApplication::setApplicationName(QStringLiteral("dravikPC"));
-  QApplication::setApplicationDisplayName(QStringLiteral("dravikPC"));
 
   // The serial layer's messages to its hidden windows are handled by the Qt event loop; its
   // errors and its question for a port reach the user through the program's boxes and dialog.

@@ -21,7 +21,7 @@ void AppTestEnvironment::SetUp() {
   static char name[] = "dravik-app-test";
   static char* argv[] = {name, nullptr};
   app_ = std::make_unique<TDravikApplication>(argc, argv);
-  QApplication::setApplicationDisplayName(QStringLiteral("dravikPC"));
+  QApplication::setApplicationName(QStringLiteral("dravikPC"));
   platform::InstallQtMessagePump();
   InstallShowErrorHook();
   fs::create_directories(platform::DeviceMapFolder());

@@ -32,7 +32,6 @@ int main(int argc, char** argv) {
   // The same set-up as the program's own start.
   std::setlocale(LC_ALL, "");
   QApplication::setApplicationName(QStringLiteral("dravikPC"));
-  QApplication::setApplicationDisplayName(QStringLiteral("dravikPC"));
   platform::InstallQtMessagePump();
   InstallShowErrorHook();
   // No port prompt: the port is chosen in the window's list, and nobody could answer a dialog.
