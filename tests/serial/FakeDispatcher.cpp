@@ -7,8 +7,8 @@
 
 #include "platform/msgpump.h"
 
-TFakeDispatcher::TFakeDispatcher(bool RunDispatchThread)
-    : TApdBaseDispatcher(nullptr), WithThread(RunDispatchThread) {
+TFakeDispatcher::TFakeDispatcher(bool RunDispatchThread, TApdCustomComPort* Owner)
+    : TApdBaseDispatcher(Owner), WithThread(RunDispatchThread) {
   DeviceDCB.BaudRate = 19200;
   DeviceDCB.ByteSize = 8;
   DeviceDCB.Parity = NOPARITY;
@@ -26,6 +26,11 @@ void TFakeDispatcher::Feed(const std::string& Bytes) {
   Input.erase(0, InputRead);
   InputRead = 0;
   Input += Bytes;
+}
+
+void TFakeDispatcher::FeedAndSignal(const std::string& Bytes) {
+  Feed(Bytes);
+  SignalEvent(EV_RXCHAR);
 }
 
 void TFakeDispatcher::FeedCount(uint64_t Count) {
@@ -133,8 +138,10 @@ int TFakeDispatcher::DeviceWrite(const uint8_t* Data, uint32_t Count) {
   return static_cast<int>(Count);
 }
 
-LONG_PTR TFakeDispatcher::DeviceOpen(const std::string&, uint32_t, uint32_t) {
+LONG_PTR TFakeDispatcher::DeviceOpen(const std::string& Name, uint32_t, uint32_t) {
   std::lock_guard lock(DeviceMutex);
+  LastOpenedName = Name;
+  if (OpenError == ERROR_NOT_ENOUGH_MEMORY) return -static_cast<LONG_PTR>(ERROR_NOT_ENOUGH_MEMORY);
   if (OpenError) {
     SetLastError(OpenError);
     return -1;

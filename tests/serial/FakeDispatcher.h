@@ -1,6 +1,7 @@
-// Test support for the dispatcher: TFakeDispatcher runs the real TApdBaseDispatcher over a fake
-// device whose input the test feeds and whose output the test takes, optionally with a real
-// dispatch thread; TTriggerWindow is a hidden window that records the trigger messages it
+// Test support for the dispatcher and the port component: TFakeDispatcher runs the real
+// TApdBaseDispatcher over a fake device whose input the test feeds and whose output the test
+// takes, optionally with a real dispatch thread (the port tests make it through the component's
+// DispatcherFactory, with the component as owner); TTriggerWindow is a hidden window that records the trigger messages it
 // gets and runs a test handler for each.
 #pragma once
 #include <functional>
@@ -15,7 +16,7 @@ class TFakeDispatcher : public TApdBaseDispatcher {
 public:
   // With RunDispatchThread the open port gets a dispatch thread like the real one (waits for
   // DeviceEventSignal at most 50 ms, runs DispatchPass); otherwise the test calls DispatchPass.
-  explicit TFakeDispatcher(bool RunDispatchThread = false);
+  explicit TFakeDispatcher(bool RunDispatchThread = false, TApdCustomComPort* Owner = nullptr);
   ~TFakeDispatcher() override;
 
   // OpenPort on "\\.\COM1" at 9600 8N1 with DTR and RTS on.
@@ -23,11 +24,13 @@ public:
 
   // The device side (any thread).
   void Feed(const std::string& Bytes);              // bytes arrive in the driver
+  void FeedAndSignal(const std::string& Bytes);     // ... and the dispatch thread is woken
   void FeedCount(uint64_t Count);                   // a pattern stream of Count bytes, allocation-free
   uint64_t DriverBytes();                           // bytes still in the driver
   std::string TakeWritten();                        // what the output thread would send
   void SetModemLines(DWORD Bits);
   void InjectLineErrors(uint32_t Bits);
+  // The next DeviceOpen fails with the platform error, or with −8 for ERROR_NOT_ENOUGH_MEMORY.
   void FailNextOpen(DWORD Win32Error) { OpenError = Win32Error; }
   void FailWrites(bool Fail) { WritesFail = Fail; }
   // Wakes the dispatch thread as the receive thread does after a device event.
@@ -37,6 +40,7 @@ public:
   int SetStateCount() { std::lock_guard l(DeviceMutex); return SetStates; }
   DCB DeviceSettings() { std::lock_guard l(DeviceMutex); return DeviceDCB; }
   std::vector<int> Escapes() { std::lock_guard l(DeviceMutex); return EscapeLog; }
+  std::string OpenedName() { std::lock_guard l(DeviceMutex); return LastOpenedName; }
 
   using TApdBaseDispatcher::EventBits;
   using TApdBaseDispatcher::RingEventSeen;
@@ -77,6 +81,7 @@ private:
   DWORD ModemLines = 0;
   uint32_t PendingErrors = 0;
   DWORD OpenError = 0;
+  std::string LastOpenedName;        // the device name of the last DeviceOpen
   bool WritesFail = false;
   int Purges[2] = {0, 0};
   int SetStates = 0;

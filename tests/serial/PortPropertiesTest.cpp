@@ -13,7 +13,7 @@
 #include "platform/hooks.h"
 #include "serial/AdExcept.h"
 #include "serial/AdPort.h"
-#include "tests/serial/PortFakeDispatcher.h"
+#include "tests/serial/FakeDispatcher.h"
 #include "tests/serial/PortTestSupport.h"
 
 namespace {
@@ -144,20 +144,20 @@ TEST(PortDefaults, MatchThePublishedTable) {
 struct FakePort {
   QObject owner;
   TApdComPort port{&owner};
-  TPortFakeDispatcher* last = nullptr;
+  TFakeDispatcher* last = nullptr;
   int made = 0;
   DWORD nextOpenError = 0;
   explicit FakePort(bool withThread = false) {
     port.SetComNumber(3);
     port.SetDispatcherFactory([this, withThread](TApdCustomComPort* owner) {
-      auto d = std::make_unique<TPortFakeDispatcher>(owner, withThread);
-      d->FailOpen(nextOpenError);
+      auto d = std::make_unique<TFakeDispatcher>(withThread, owner);
+      d->FailNextOpen(nextOpenError);
       last = d.get();
       ++made;
       return std::unique_ptr<TApdBaseDispatcher>(std::move(d));
     });
   }
-  TPortFakeDispatcher* fake() { return static_cast<TPortFakeDispatcher*>(port.GetDispatcher()); }
+  TFakeDispatcher* fake() { return static_cast<TFakeDispatcher*>(port.GetDispatcher()); }
 };
 
 TEST(PortOpen, PassesPathLinesAndSettingsToTheDevice) {
@@ -389,7 +389,7 @@ TEST(PortAssign, CopiesSettingsAndHandlersButNotTheOpenState) {
   EXPECT_TRUE(copy.OnTriggerAvail() == f.port.OnTriggerAvail());
   // The copy's first open brings the source's triggers along.
   copy.SetDispatcherFactory([](TApdCustomComPort* owner) {
-    return std::unique_ptr<TApdBaseDispatcher>(std::make_unique<TPortFakeDispatcher>(owner, false));
+    return std::unique_ptr<TApdBaseDispatcher>(std::make_unique<TFakeDispatcher>(false, owner));
   });
   copy.SetOpen(true);
   EXPECT_NO_THROW(copy.ArmTimerTrigger(static_cast<uint16_t>(timer), 1, true));
@@ -426,7 +426,7 @@ TEST(PortClose, FromOutsideAnEventWhileADeliveryIsInFlightClosesAtOnce) {
   counter.port = &f.port;
   f.port.SetOnTriggerAvail(TTriggerAvailEvent(&counter, &AvailCounter::Avail));
   f.port.SetOpen(true);
-  f.fake()->Feed("abc");
+  f.fake()->FeedAndSignal("abc");
   ASSERT_TRUE(DeliveryInFlight(f.fake()));
   f.port.SetOpen(false);
   EXPECT_FALSE(f.port.Open());
@@ -442,7 +442,7 @@ TEST(PortClose, FromInsideItsOwnEventIsDeferredUntilTheThreadsEnd) {
   counter.closeInside = true;
   f.port.SetOnTriggerAvail(TTriggerAvailEvent(&counter, &AvailCounter::Avail));
   f.port.SetOpen(true);
-  f.fake()->Feed("abc");
+  f.fake()->FeedAndSignal("abc");
   ASSERT_TRUE(WaitFor([&] { return counter.events == 1; }));
   EXPECT_TRUE(counter.openInside);
   ASSERT_TRUE(WaitFor([&] { return f.port.PortState() == psClosed; }));
@@ -472,7 +472,7 @@ TEST(PortEvents, AnOnTriggerHandlerThatClosesThePortEndsTheDelivery) {
   f.port.SetOnTrigger(TTriggerEvent(&h, &ClosingTrigger::Trigger));
   f.port.SetOnTriggerAvail(TTriggerAvailEvent(&h, &ClosingTrigger::Avail));
   f.port.SetOpen(true);
-  f.fake()->Feed("abc");
+  f.fake()->FeedAndSignal("abc");
   ASSERT_TRUE(WaitFor([&] { return f.port.PortState() == psClosed; }));
   EXPECT_EQ(h.triggers, 1);
   EXPECT_EQ(h.avails, 0);
