@@ -281,7 +281,10 @@ private:
       f.wakeupsPerSecond = static_cast<double>(b.contextSwitches - a.contextSwitches) / f.seconds;
       f.threads = b.threads;
       f.peakRssKiB = b.peakRssKiB;
-      f.measured = true;
+      // A client that ended during the window (its /proc entry a zombie's, without VmHWM) was
+      // not idle for it: no figures rather than zeros.
+      f.measured = b.peakRssKiB != 0;
+      if (!f.measured) std::fprintf(stderr, "  the client ended during the window\n");
       return true;  // now end the client
     };
     Execute("idle " + s, Command(s, {"idle"}, -1), static_cast<int>(o_.idleSeconds + 60) * 1000, measure);

@@ -12,51 +12,14 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPixmap>
-#include <QProcess>
 #include <iostream>
 
 #include "app/DravikPCMain.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/app/QStringPrinter.h"
+#include "tests/support/SimProcess.h"
 
 namespace {
-
-// dravik-sim with its control channel on stdin; its first output line is "COM<n> <tty>".
-class SimProcess {
-public:
-  explicit SimProcess(const QStringList& options = {}) {
-    process_.setProgram(QStringLiteral(DRAVIK_SIM_EXE));
-    process_.setArguments(QStringList{QStringLiteral("--control"), QStringLiteral("stdin")} + options);
-    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process_.start();
-    const QString first = ReadLine();
-    if (first.startsWith(QStringLiteral("COM"))) number_ = first.mid(3).section(QLatin1Char(' '), 0, 0).toInt();
-  }
-  ~SimProcess() {
-    process_.write("quit\n");
-    if (!process_.waitForFinished(5000)) process_.kill();
-    process_.waitForFinished(5000);
-  }
-
-  int Number() const { return number_; }
-
-  QString Control(const QString& line) {
-    process_.write((line + QLatin1Char('\n')).toUtf8());
-    return ReadLine();
-  }
-  QJsonObject State() { return QJsonDocument::fromJson(Control(QStringLiteral("state")).toUtf8()).object(); }
-
-private:
-  QString ReadLine() {
-    QElapsedTimer clock;
-    clock.start();
-    while (!process_.canReadLine() && clock.elapsed() < 10000) process_.waitForReadyRead(100);
-    return QString::fromUtf8(process_.readLine()).trimmed();
-  }
-
-  QProcess process_;
-  int number_ = 0;
-};
 
 QString Instruments(const char* file) { return QStringLiteral(DRAVIK_SIM_INSTRUMENTS "/") + QLatin1String(file); }
 

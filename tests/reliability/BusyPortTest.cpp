@@ -3,13 +3,16 @@
 // once the other program lets go, "connect" works.
 #include <gtest/gtest.h>
 
-#include <QProcess>
+#include <signal.h>
+
+#include <string>
 
 #include "app/DravikPCMain.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/app/QStringPrinter.h"
 #include "tests/reliability/ProcessFigures.h"
-#include "tests/reliability/SimProcess.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/SimProcess.h"
 
 namespace {
 
@@ -18,24 +21,19 @@ const QString kOpeningFailed = QStringLiteral("Problem opening comm port");
 // dravik-port-holder: holds COM n until its standard input is closed.
 class PortHolder {
 public:
-  explicit PortHolder(int number) {
-    process_.setProgram(QStringLiteral(DRAVIK_PORT_HOLDER_EXE));
-    process_.setArguments({QString::number(number)});
-    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process_.start();
-    if (process_.waitForReadyRead(10000)) answer_ = QString::fromUtf8(process_.readLine()).trimmed();
+  explicit PortHolder(int number) : process_({DRAVIK_PORT_HOLDER_EXE, std::to_string(number)}) {
+    answer_ = QString::fromStdString(process_.ReadLine()).trimmed();
   }
   ~PortHolder() { Release(); }
   const QString& Answer() const { return answer_; }
   void Release() {
-    if (process_.state() == QProcess::NotRunning) return;
-    process_.closeWriteChannel();
-    if (!process_.waitForFinished(5000)) process_.kill();
-    process_.waitForFinished(5000);
+    if (!process_.Running()) return;
+    process_.CloseInput();
+    if (!process_.WaitExit(5000)) process_.Stop(SIGKILL);
   }
 
 private:
-  QProcess process_;
+  ChildProcess process_;
   QString answer_;
 };
 

@@ -6,7 +6,7 @@
 #include "app/DravikPCMain.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/app/QStringPrinter.h"
-#include "tests/reliability/SimProcess.h"
+#include "tests/support/SimProcess.h"
 
 namespace {
 

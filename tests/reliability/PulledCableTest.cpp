@@ -21,7 +21,7 @@
 #include "tests/app/AppTestSupport.h"
 #include "tests/app/QStringPrinter.h"
 #include "tests/reliability/ProcessFigures.h"
-#include "tests/reliability/SimProcess.h"
+#include "tests/support/SimProcess.h"
 
 namespace {
 

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/ChildProcess.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -40,62 +42,33 @@ std::string ReadUntil(int fd, char stop) {
 // One dravik-sim process with its stdin and stdout on pipes (control channel "stdin").
 class SimProcess {
 public:
-  explicit SimProcess(std::vector<std::string> extraArgs = {}) {
-    int in[2], out[2];
-    if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
-    std::vector<std::string> args = {DRAVIK_SIM_PATH, "--control", "stdin", "--delay", "5"};
-    args.insert(args.end(), extraArgs.begin(), extraArgs.end());
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::dup2(in[0], STDIN_FILENO);
-      ::dup2(out[1], STDOUT_FILENO);
-      std::vector<char*> argv;
-      for (std::string& a : args) argv.push_back(a.data());
-      argv.push_back(nullptr);
-      ::execv(argv[0], argv.data());
-      ::_exit(127);
-    }
-    ::close(in[0]);
-    ::close(out[1]);
-    toSim_ = in[1];
-    fromSim_ = out[0];
-    const std::string first = ReadUntil(fromSim_, '\n');
+  explicit SimProcess(std::vector<std::string> extraArgs = {})
+      : process_([&] {
+          std::vector<std::string> args = {DRAVIK_SIM_PATH, "--control", "stdin", "--delay", "5"};
+          args.insert(args.end(), extraArgs.begin(), extraArgs.end());
+          return args;
+        }()) {
+    const std::string first = process_.ReadLine(kWaitMs);
     const auto space = first.find(' ');
     if (first.rfind("COM", 0) != 0 || space == std::string::npos) throw std::runtime_error("no COM line: " + first);
     number_ = std::stoi(first.substr(3, space - 3));
-    tty_ = first.substr(space + 1, first.size() - space - 2);
-  }
-  ~SimProcess() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGKILL);
-      ::waitpid(pid_, nullptr, 0);
-    }
-    ::close(toSim_);
-    ::close(fromSim_);
+    tty_ = first.substr(space + 1);
   }
 
   int number() const { return number_; }
   const std::string& tty() const { return tty_; }
 
+  // One command and its reply line, the newline included.
   std::string Control(const std::string& command) {
-    const std::string line = command + "\n";
-    EXPECT_EQ(::write(toSim_, line.data(), line.size()), static_cast<ssize_t>(line.size()));
-    return ReadUntil(fromSim_, '\n');
+    EXPECT_TRUE(process_.Write(command + "\n"));
+    return process_.ReadLine(kWaitMs) + "\n";
   }
 
   // Sends `sig` and returns the exit status (or -1 when it did not exit normally).
-  int Stop(int sig) {
-    ::kill(pid_, sig);
-    int status = 0;
-    ::waitpid(pid_, &status, 0);
-    pid_ = -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
+  int Stop(int sig) { return process_.Stop(sig); }
 
 private:
-  pid_t pid_ = -1;
-  int toSim_ = -1;
-  int fromSim_ = -1;
+  ChildProcess process_;  // SIGKILLed at the end if still running
   int number_ = 0;
   std::string tty_;
 };

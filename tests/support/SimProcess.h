@@ -1,11 +1,13 @@
-// dravik-sim as a child process of a reliability test: its control channel on stdin, its first
+// dravik-sim as a child process of a test: its control channel on standard input, its first
 // output line ("COM<n> <tty>") read at start. Killing it closes its pty master at once and
 // leaves its comN link behind, dangling: a pulled cable.
 #pragma once
 #include <QJsonObject>
-#include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <memory>
+
+#include "tests/support/ChildProcess.h"
 
 class SimProcess {
 public:
@@ -14,7 +16,7 @@ public:
   SimProcess(const SimProcess&) = delete;
   SimProcess& operator=(const SimProcess&) = delete;
 
-  // The port number it registered, 0 when it did not start, and its pty's slave.
+  // The port number it registered (0 when it did not start) and its pty's slave.
   int Number() const { return number_; }
   const QString& Tty() const { return tty_; }
   // One control command and its reply line.
@@ -24,9 +26,7 @@ public:
   void Kill();
 
 private:
-  QString ReadLine();
-
-  QProcess process_;
+  std::unique_ptr<ChildProcess> process_;
   int number_ = 0;
   QString tty_;
 };
