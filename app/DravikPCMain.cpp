@@ -39,8 +39,7 @@ TDravikPCMainForm::TDravikPCMainForm(QWidget* parent) : QWidget(parent) {
 }
 
 TDravikPCMainForm::~TDravikPCMainForm() {
-  DestroyComponents();  // the tick first: it is the last component created
-  TApdComponentLink::FreeComponents(this);
+  DestroyComponents();  // the light controller, then the session with its tick and port
   delete PrintDialog1;  // holds a pointer to printer_
   PrintDialog1 = nullptr;
 }

@@ -30,7 +30,7 @@ void TDravikPCMainForm::PrintReportTo(QPrinter& printer) {
 
 ReportTexts TDravikPCMainForm::CollectReportTexts() const {
   ReportTexts t;
-  t.PlusModel = PlusModel;
+  t.PlusModel = PlusModel();
   t.MeasurePull = Flags17CB->isChecked();
   t.Serial = SerialEB->text();
   t.Calibration = CalibLAB->text();

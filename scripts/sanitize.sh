@@ -18,7 +18,7 @@ case "$preset" in
   # QProcess: once Debian's Qt 6.4 has started a child, ThreadSanitizer stops seeing the locks of
   # the thread that started it. The tsan test preset also sets QT_NO_GLIB=1: on glib's event
   # dispatcher two of Qt's pooled threads race inside glib's (uninstrumented) allocator.
-  tsan) targets="platform_sync_test platform_messages_test platform_comm_test test_serial_dispatcher test_serial_devlayer test_serial_devlayer_stress test_port_unit test_port_pty test_port_stress reliability_port_test app_controller_test app_end_to_end_test reliability_program_test" ;;
+  tsan) targets="platform_sync_test platform_messages_test platform_comm_test test_serial_dispatcher test_serial_devlayer test_serial_devlayer_stress test_port_unit test_port_pty test_port_stress reliability_port_test app_controller_test app_end_to_end_test reliability_program_test session_test" ;;
   *) echo "unknown preset $preset" >&2; exit 2 ;;
 esac
 

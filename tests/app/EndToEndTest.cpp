@@ -142,7 +142,7 @@ TEST_F(EndToEndTest, ApplyWritesTheEditedFlagsAndTheReadoutShowsTheNewUnits) {
   EXPECT_FALSE(form.Flags15CB->isChecked());
   EXPECT_TRUE(form.Flags14CB->isChecked());
   EXPECT_FALSE(form.Flags14CB->isEnabled());
-  EXPECT_EQ(form.FlagsWord, 0x9000);
+  EXPECT_EQ(form.Session->State().config.flagsWord, 0x9000);
   EXPECT_TRUE(WaitFor([&] { return !form.ConfigBUT->isEnabled(); }));
 }
 

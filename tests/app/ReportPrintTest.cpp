@@ -11,7 +11,7 @@
 #include "platform/sysutils.h"
 #include "tests/app/PdfText.h"
 #include "tests/app/QStringPrinter.h"
-#include "tests/serial/QtTestApp.h"
+#include "tests/support/QtTestApp.h"
 
 namespace {
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QTimer>
 #include <atomic>
@@ -98,7 +99,12 @@ TEST_F(QtPump, ProcessEventsInsideAHandlerPumpsToo) {
       DWORD_PTR r;
       SendMessageTimeoutA(window, kSecond, 0, 0, SMTO_BLOCK, 10000, &r);
     });
-    for (int i = 0; i < 2000 && !secondHandled; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    // Wait for the condition, not for a number of passes: each pass blocks until an event comes
+    // (the sent message's wake-up, or the guard timer's tick), however slowly the thread starts.
+    QTimer guard;
+    guard.start(100);
+    QDeadlineTimer deadline(20000);
+    while (!secondHandled && !deadline.hasExpired()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     loop.exit(0);
     return 0;
   };

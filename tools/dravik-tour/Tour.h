@@ -6,7 +6,7 @@
 #include <QString>
 #include <memory>
 
-#include "tools/dravik-tour/SimProcess.h"
+#include "tests/support/SimProcess.h"
 #include "tools/dravik-tour/StepRunner.h"
 #include "tools/dravik-tour/TourBoxes.h"
 #include "tools/dravik-tour/TourOptions.h"
@@ -42,7 +42,7 @@ private:
   TourOptions options_;
   QString simProgram_;
   std::shared_ptr<TourBoxes> boxes_;
-  SimProcess sim_;
+  std::unique_ptr<::SimProcess> sim_;  // from the step that starts it
   std::unique_ptr<TDravikPCMainForm> form_;
 };
 

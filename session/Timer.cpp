@@ -1,5 +1,5 @@
 // TTimer over a QTimer.
-#include "app/Timer.h"
+#include "session/Timer.h"
 
 TTimer::TTimer(QObject* owner) : QObject(owner), timer_(new QTimer(this)) {
   timer_->setTimerType(Qt::PreciseTimer);

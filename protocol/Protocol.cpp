@@ -1,5 +1,5 @@
 // Frame building, reply checks and field access of the instrument protocol.
-#include "app/Protocol.h"
+#include "protocol/Protocol.h"
 
 #include "platform/formatting.h"
 
@@ -104,9 +104,25 @@ bool CollectReplyChar(std::string& frame, bool& inFrame, char c) {
 
 std::string ResultBlockCommand(unsigned blockAddress) { return "8" + Hex(blockAddress, 2); }
 
-std::string ConfigWriteCommand(const ConfigBlock& block, uint16_t flagsWord) {
-  return "9" + Hex(block.setupByte1, 2) + Hex(block.setupByte2, 2) + Hex(block.featureWord, 4) +
-         Hex(block.setupByte3, 2) + Hex(block.setupByte4, 2) + Hex(flagsWord, 4);
+std::string ConfigBlockHex(const ConfigBlock& b) {
+  return Hex(b.setupByte1, 2) + Hex(b.setupByte2, 2) + Hex(b.featureWord, 4) + Hex(b.setupByte3, 2) +
+         Hex(b.setupByte4, 2) + Hex(b.flagsWord, 4);
+}
+
+ConfigBlock ParseConfigBlock(const std::string& hex) {
+  ConfigBlock b;
+  b.setupByte1 = static_cast<uint8_t>(ByteAt(hex, 1));
+  b.setupByte2 = static_cast<uint8_t>(ByteAt(hex, 3));
+  b.featureWord = static_cast<uint16_t>(WordAt(hex, 5));
+  b.setupByte3 = static_cast<uint8_t>(ByteAt(hex, 9));
+  b.setupByte4 = static_cast<uint8_t>(ByteAt(hex, 11));
+  b.flagsWord = static_cast<uint16_t>(WordAt(hex, 13));
+  return b;
+}
+
+std::string ConfigWriteCommand(ConfigBlock block, uint16_t flagsWord) {
+  block.flagsWord = flagsWord;
+  return "9" + ConfigBlockHex(block);
 }
 
 std::string ClockSetCommand(const std::tm& localTime) {

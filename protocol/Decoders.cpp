@@ -1,9 +1,8 @@
 // Reply decoders: frame fields to display texts, with the program's units and patterns.
-#include "app/Decoders.h"
+#include "protocol/Decoders.h"
 
 #include <cmath>
 #include <numbers>
-#include <tuple>
 
 #include "platform/formatting.h"
 
@@ -26,14 +25,7 @@ StatusView DecodeStatusReply(const std::string& frame) {
 }
 
 protocol::ConfigBlock DecodeConfigReply(const std::string& frame) {
-  protocol::ConfigBlock b;
-  b.setupByte1 = static_cast<uint8_t>(ByteAt(frame, 8));
-  b.setupByte2 = static_cast<uint8_t>(ByteAt(frame, 10));
-  b.featureWord = static_cast<uint16_t>(WordAt(frame, 12));
-  b.setupByte3 = static_cast<uint8_t>(ByteAt(frame, 16));
-  b.setupByte4 = static_cast<uint8_t>(ByteAt(frame, 18));
-  b.flagsWord = static_cast<uint16_t>(WordAt(frame, 20));
-  return b;
+  return protocol::ParseConfigBlock(Sub(frame, 8, 16));
 }
 
 ConfigView ShowConfigFlags(uint16_t flagsWord, uint16_t featureWord) {
@@ -51,12 +43,6 @@ ConfigView ShowConfigFlags(uint16_t flagsWord, uint16_t featureWord) {
   v.pullFieldsVisible = b.flags17;
   v.notesFirstLine = b.flags12 ? "3%g start trigger" : "10%g start trigger";
   return v;
-}
-
-std::string ReplaceFirstLine(const std::string& text, const std::string& line) {
-  const auto lineEnd = text.find_first_of("\r\n");
-  if (lineEnd == std::string::npos) return line;
-  return line + text.substr(lineEnd);
 }
 
 FlagBoxes Flags12CBClick(FlagBoxes boxes) {
@@ -99,39 +85,20 @@ std::string DecodeClockReply(const std::string& frame) {
          Sub(frame, 10, 2);
 }
 
-namespace {
-
-// Block address to (half, test); Unknown for any other address.
-std::pair<BlockHalf, int> ClassifyBlock(unsigned aa) {
-  switch (aa) {
-    case 0x20: return {BlockHalf::First, 1};
-    case 0x30: return {BlockHalf::First, 2};
-    case 0x40: return {BlockHalf::First, 3};
-    case 0x28: return {BlockHalf::Second, 1};
-    case 0x38: return {BlockHalf::Second, 2};
-    case 0x48: return {BlockHalf::Second, 3};
-    default: return {BlockHalf::Unknown, 0};
-  }
-}
-
-// Step after a block: 6, 8, 10 after the first halves, 7, 9, 11 after the second halves.
-std::optional<int> StepAfterBlock(BlockHalf half, int test) {
-  if (half == BlockHalf::Unknown) return std::nullopt;
-  return 4 + 2 * test + (half == BlockHalf::Second ? 1 : 0);
-}
-
-}  // namespace
+ResultUnits UnitsOf(const FlagBoxes& boxes) { return {boxes.flags15, boxes.flags14, boxes.flags17}; }
 
 ResultBlockView DecodeResultBlock(const std::string& frame, const ResultUnits& units) {
   ResultBlockView v;
-  v.blockAddress = ByteAt(frame, 8);
-  std::tie(v.half, v.test) = ClassifyBlock(v.blockAddress);
-  v.nextStep = StepAfterBlock(v.half, v.test);
+  if (const protocol::ReadoutStep* row = protocol::RowForBlock(ByteAt(frame, 8))) {
+    v.half = row->half;
+    v.test = row->test;
+  }
   if (v.half == BlockHalf::First) {
-    const unsigned stop = WordAt(frame, 10);  // hundredths of a second
-    unsigned angle = ByteAt(frame, 16);       // sign and magnitude: bit 7 set = right
-    const unsigned mean = WordAt(frame, 18);
-    const unsigned peak = WordAt(frame, 22);
+    v.first = {WordAt(frame, 10), ByteAt(frame, 16), WordAt(frame, 18), WordAt(frame, 22)};
+    const unsigned stop = v.first.stop;  // hundredths of a second
+    unsigned angle = v.first.angle;      // sign and magnitude: bit 7 set = right
+    const unsigned mean = v.first.mean;
+    const unsigned peak = v.first.peak;
     std::string side = "Left  ";
     if (angle > 127) {
       angle -= 128;
@@ -150,8 +117,9 @@ ResultBlockView DecodeResultBlock(const std::string& frame, const ResultUnits& u
     v.angle = units.measurePull ? side + platform::FormatFloat("##0", angle) + " deg" : " ";
     v.stop = platform::FormatFloat("##0.00", stop * 0.01) + " sec";
   } else if (v.half == BlockHalf::Second) {
-    const unsigned speed = ByteAt(frame, 20);
-    const unsigned distance = WordAt(frame, 22);
+    v.second = {Sub(frame, 10, 10), ByteAt(frame, 20), WordAt(frame, 22)};
+    const unsigned speed = v.second.speed;
+    const unsigned distance = v.second.distance;
     if (units.metric) {  // whole kph, tenths of a metre
       v.speed = platform::FormatFloat("##0", speed) + " kph";
       v.distance = platform::FormatFloat("##0.0", distance * 0.1) + " mtr";
@@ -161,36 +129,21 @@ ResultBlockView DecodeResultBlock(const std::string& frame, const ResultUnits& u
     }
     v.date = Sub(frame, 16, 2) + ":" + Sub(frame, 18, 2) + " " + Sub(frame, 14, 2) + "-" + Sub(frame, 12, 2) + "-" +
              Sub(frame, 10, 2);
-    v.readoutComplete = v.test == 3;
   }
   return v;
 }
 
 StepMove StepAfterReply(const std::string& frame, bool connected) {
   StepMove m;
-  switch (protocol::ReplyType(frame)) {
-    case '0':
-      if (!connected) m = {StepMove::SetStep, 2};
-      break;
-    case '1': m = {StepMove::SetStep, 3}; break;
-    case '6': m = {StepMove::SetStep, 4}; break;
-    case 'S': m = {StepMove::SetStep, 5}; break;
-    case 'Q':
-      m = {StepMove::SetStep, 1};
-      m.setInterval100 = true;
-      break;
-    case '9':
-    case 'T': m = {StepMove::RestartReadout, 0}; break;
-    case '8': {
-      const auto [half, test] = ClassifyBlock(ByteAt(frame, 8));
-      if (const auto step = StepAfterBlock(half, test)) {
-        m = {StepMove::SetStep, *step};
-        m.checkConnected = half == BlockHalf::Second && test == 3;
-      }
-      break;
-    }
-    default: break;
-  }
+  const char type = protocol::ReplyType(frame);
+  if (type == '9' || type == 'T') return {StepMove::RestartReadout, 0};
+  const protocol::ReadoutStep* row = protocol::RowForReply(frame);
+  if (!row) return m;  // not ours, or a block address none of the six: the step stays
+  // The status reply is also the once-a-second poll: while connected it leaves the step alone.
+  if (type == '0' && connected) return m;
+  m = {StepMove::SetStep, row->nextStep};
+  m.setInterval100 = type == 'Q';
+  m.checkConnected = row->nextStep == protocol::kConnectedStep;
   return m;
 }
 

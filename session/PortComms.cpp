@@ -1,5 +1,5 @@
 // Port enumeration over the SerialComm values.
-#include "app/PortComms.h"
+#include "session/PortComms.h"
 
 #include <string>
 

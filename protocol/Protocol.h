@@ -92,9 +92,16 @@ struct ConfigBlock {
   uint16_t flagsWord = 0;
 };
 
-// "9" + the block in reply order as 16 upper-case hex digits, with `flagsWord` as its flags
-// word (17 characters).
-std::string ConfigWriteCommand(const ConfigBlock& block, uint16_t flagsWord);
+// The block in reply order (setup bytes 1 and 2, feature word, setup bytes 3 and 4, flags word)
+// as 16 upper-case hex digits: the data of the '1' reply and of the "9" command.
+std::string ConfigBlockHex(const ConfigBlock& block);
+
+// The block from its 16 hex digits in that order; fields cut short or not hexadecimal read as
+// HexField reads them.
+ConfigBlock ParseConfigBlock(const std::string& hex);
+
+// "9" + the block with `flagsWord` as its flags word (17 characters).
+std::string ConfigWriteCommand(ConfigBlock block, uint16_t flagsWord);
 
 // "T" + yymmddhhmmss of the given local time (13 characters).
 std::string ClockSetCommand(const std::tm& localTime);

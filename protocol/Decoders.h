@@ -1,13 +1,13 @@
-// Decoding of the instrument's replies into the texts and values the main window shows, and the
-// pure rules behind the configuration check boxes and the read-out steps. Each decoder takes a
-// reply frame (already checked) plus the check-box states it depends on and returns plain
-// values; the window only copies them into its controls.
+// Decoding of the instrument's replies into the texts and values the window shows, and the pure
+// rules behind the configuration check boxes and the read-out steps. Each decoder takes a reply
+// frame (already checked) plus the configuration it depends on and returns plain values.
 #pragma once
 #include <cstdint>
 #include <optional>
 #include <string>
 
-#include "app/Protocol.h"
+#include "protocol/Protocol.h"
+#include "protocol/ReadoutTable.h"
 
 namespace decoders {
 
@@ -67,10 +67,6 @@ struct ConfigView {
 // "Measure Pull" follows bit 15 even when bit 10 is set (it is then checked and disabled).
 ConfigView ShowConfigFlags(uint16_t flagsWord, uint16_t featureWord);
 
-// `text` with its first line replaced by `line`; the other lines, and the line breaks between
-// them ("\n", "\r\n" or "\r"), stay as they are. An empty text becomes `line`.
-std::string ReplaceFirstLine(const std::string& text, const std::string& line);
-
 // Click on "3%g trigger": `boxes` holds the box's new checked state; "Measure Pull" is enabled
 // only while it is unchecked and is unchecked when it becomes checked.
 FlagBoxes Flags12CBClick(FlagBoxes boxes);
@@ -105,25 +101,43 @@ std::string DecodeClockReply(const std::string& frame);
 
 // --- '8': result blocks -----------------------------------------------------------------------
 
-// The check boxes that choose units and what a result block shows.
+// The flags that choose units and what a result block shows.
 struct ResultUnits {
   bool percentG = false;     // Flags15CB "%g readings": tenths of %g, else hundredths of m/s²
   bool metric = false;       // Flags14CB "Metric Units": kph and tenths of metres, else mph and feet
   bool measurePull = false;  // Flags17CB "Measure Pull"
+  bool operator==(const ResultUnits&) const = default;
 };
 
-enum class BlockHalf { Unknown, First, Second };
+// The units of the configuration as the boxes show it after a read (ShowConfigFlags).
+ResultUnits UnitsOf(const FlagBoxes& boxes);
+
+using protocol::BlockHalf;
+
+// The raw fields of a result block (positions of the reply frame in the comments).
+struct FirstHalfFields {
+  unsigned stop = 0;   // 10..13, hundredths of a second
+  unsigned angle = 0;  // 16..17, bit 7 set = right, bits 0..6 degrees
+  unsigned mean = 0;   // 18..21, tenths of %g or hundredths of m/s²
+  unsigned peak = 0;   // 22..25
+  bool operator==(const FirstHalfFields&) const = default;
+};
+struct SecondHalfFields {
+  std::string stamp;      // 10..19: yymmddhhmm as the instrument sends it
+  unsigned speed = 0;     // 20..21, kph or mph
+  unsigned distance = 0;  // 22..25, tenths of a metre or feet
+  bool operator==(const SecondHalfFields&) const = default;
+};
 
 struct ResultBlockView {
-  unsigned blockAddress = 0;  // AA, positions 8..9
   BlockHalf half = BlockHalf::Unknown;
-  int test = 0;  // 1..3; 0 for an unknown block (the window then changes nothing)
+  int test = 0;  // 1..3; 0 for an unknown block (nothing changes then)
+  FirstHalfFields first;    // for a first half
+  SecondHalfFields second;  // for a second half
   // First half (blocks 0x20, 0x30, 0x40): T<n>PeakEB, MeanEB, PullGEB, PullEB, StopEB.
   std::string peak, mean, sideways, angle, stop;
   // Second half (blocks 0x28, 0x38, 0x48): T<n>SpeedEB, DistEB, DateLAB.
   std::string speed, distance, date;
-  std::optional<int> nextStep;  // 6..11; none for an unknown block
-  bool readoutComplete = false;  // the last block: ConnectedRB is to be checked
 };
 ResultBlockView DecodeResultBlock(const std::string& frame, const ResultUnits& units);
 
@@ -136,8 +150,8 @@ struct StepMove {
   bool checkConnected = false;  // the last result block completes the read-out
 };
 
-// How a valid reply moves the read-out, by its type (and block address for '8'), whatever step
-// sent the request: the step follows the reply, not the request.
+// How a valid reply moves the read-out, by its row of the read-out table ('9' and 'T' restart
+// it), whatever step sent the request: the step follows the reply, not the request.
 StepMove StepAfterReply(const std::string& frame, bool connected);
 
 }  // namespace decoders

@@ -1,7 +1,7 @@
 // Port enumeration over the SerialComm values: one table of lists and what they give.
 #include <gtest/gtest.h>
 
-#include "app/PortComms.h"
+#include "session/PortComms.h"
 #include "platform/sysutils.h"
 
 namespace {

@@ -3,7 +3,8 @@
 
 #include <cctype>
 
-#include "app/Protocol.h"
+#include "protocol/Protocol.h"
+#include "protocol/ReplyBuilder.h"
 
 namespace {
 
@@ -11,10 +12,7 @@ using namespace protocol;
 
 // A reply frame (without carriage return) with a correct checksum over its data.
 std::string Reply(const std::string& address, char type, const std::string& data) {
-  std::string frame = std::string(":R") + address + type + data;
-  unsigned sum = 0;
-  for (char c : data) sum += static_cast<unsigned char>(c);
-  return frame + Hex(sum % 256, 2);
+  return ReplyFrame(address, type, data);
 }
 
 struct RequestCase {
