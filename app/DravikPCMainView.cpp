@@ -81,7 +81,7 @@ void TDravikPCMainForm::OperationSucceeded(SessionOperation operation) {
 
 void TDravikPCMainForm::ShowConfig() {
   ShowConfigFlags();
-  const bool pull = Flags17CB->isChecked();
+  const bool pull = Session->State().configView.pullFieldsVisible;  // as "Measure Pull" now shows
   for (QLineEdit* box : {T1PullEB, T1PullGEB, T2PullEB, T2PullGEB, T3PullEB, T3PullGEB}) box->setVisible(pull);
 
   // Only the first line of the notes follows the trigger setting; the examiner's other lines
