@@ -5,17 +5,25 @@
 
 #include "protocol/Protocol.h"
 
-bool ReadOut(protocol::InstrumentState& state, const sim::InstrumentSetup& setup, int skip) {
+std::vector<std::string> ReadoutReplies(const sim::InstrumentSetup& setup, int skip) {
   sim::Instrument instrument(setup, {}, 0);
-  protocol::BeginReadout(state);
-  bool complete = false;
+  std::vector<std::string> replies;
+  std::string address = protocol::kIdentityAddress;
   for (const protocol::ReadoutStep& row : protocol::ReadoutTable()) {
     if (row.step == skip) continue;
-    const std::string address = protocol::Sub(state.serial, 1, 4);
     const std::string request = protocol::BuildRequest(address, row.command);
     const auto answer = instrument.Handle(request.substr(0, request.size() - 1), 0);
     if (!answer) continue;
-    const std::string reply = answer->reply.substr(0, answer->reply.size() - 1);
+    replies.push_back(answer->reply.substr(0, answer->reply.size() - 1));
+    if (protocol::ReplyType(replies.back()) == 'Q') address = protocol::Sub(replies.back(), 8, 4);
+  }
+  return replies;
+}
+
+bool ReadOut(protocol::InstrumentState& state, const sim::InstrumentSetup& setup, int skip) {
+  protocol::BeginReadout(state);
+  bool complete = false;
+  for (const std::string& reply : ReadoutReplies(setup, skip)) {
     if (!protocol::CheckReply(reply, state.serial)) continue;
     if (protocol::ApplyReply(state, reply, false).move.checkConnected)
       complete = protocol::FinishReadout(state, kSimReadoutAtUtcMs);
