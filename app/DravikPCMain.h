@@ -25,7 +25,7 @@
 #include <string>
 
 #include "app/DravikPCMainControls.h"
-#include "app/ReportLayout.h"
+#include "report/ReportLayout.h"
 #include "serial/AdStatLt.h"
 #include "serial/AdStatLtController.h"
 #include "session/InstrumentSession.h"

@@ -6,6 +6,7 @@
 #include <QPalette>
 
 #include "app/DravikPCMain.h"
+#include "report/NotesBox.h"
 
 namespace {
 
@@ -132,7 +133,7 @@ void TDravikPCMainForm::SetUpWindow() {
                  Qt::WindowCloseButtonHint);
   setWindowTitle(QStringLiteral("dravikPC 1.0.4"));
   setFixedSize(614, 468);
-  setFont(Font("Tahoma", 13));
+  setFont(WindowFont());  // Tahoma 13 px, which the notes box wraps its lines in
   QPalette palette = this->palette();
   palette.setColor(QPalette::Window, QColor(244, 244, 232));
   palette.setColor(QPalette::WindowText, QColor(0, 0, 0));
@@ -247,10 +248,8 @@ void TDravikPCMainForm::CreateNotesControls() {
   ExaminerLAB = Label(NotesGB, "ExaminerLAB", 24, 73, QStringLiteral("Examiner"));
   ExaminerEB = EditBox(NotesGB, "ExaminerEB", 88, 70, 129, 24, QStringLiteral("Examiner Name"));
   Memo1 = Named(new QPlainTextEdit(QStringLiteral("Examiner notes"), NotesGB), "Memo1");
-  Memo1->setGeometry(8, 112, 209, 169);
-  Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-  Memo1->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-  Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  Memo1->move(8, 112);
+  SetUpNotesBox(*Memo1);  // 209 x 169, word wrap, horizontal scroll bar: as a kept read-out's notes print
 }
 
 void TDravikPCMainForm::CreateConnectedControls() {

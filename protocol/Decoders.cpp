@@ -1,10 +1,8 @@
 // Reply decoders: frame fields to display texts, with the program's units and patterns.
 #include "protocol/Decoders.h"
 
-#include <cmath>
-#include <numbers>
-
 #include "platform/formatting.h"
+#include "protocol/QuantityFormat.h"
 
 using protocol::ByteAt;
 using protocol::Sub;
@@ -95,38 +93,32 @@ ResultBlockView DecodeResultBlock(const std::string& frame, const ResultUnits& u
   }
   if (v.half == BlockHalf::First) {
     v.first = {WordAt(frame, 10), ByteAt(frame, 16), WordAt(frame, 18), WordAt(frame, 22)};
-    const unsigned stop = v.first.stop;  // hundredths of a second
-    unsigned angle = v.first.angle;      // sign and magnitude: bit 7 set = right
-    const unsigned mean = v.first.mean;
-    const unsigned peak = v.first.peak;
+    unsigned angle = v.first.angle;  // sign and magnitude: bit 7 set = right
     std::string side = "Left  ";
     if (angle > 127) {
       angle -= 128;
       side = "Right ";
     }
-    const double sine = std::sin(angle * std::numbers::pi / 180);
-    if (units.percentG) {  // tenths of %g
-      v.peak = platform::FormatFloat("##0.0", peak * 0.1) + " %g";
-      v.mean = platform::FormatFloat("##0.0", mean * 0.1) + " %g";
-      v.sideways = "   " + platform::FormatFloat("##0.0", sine * 0.1 * mean) + " %g";
-    } else {  // hundredths of m/s²; the sideways pull keeps one decimal in both units
-      v.peak = platform::FormatFloat("#0.00", peak * 0.01) + " m/s/s";
-      v.mean = platform::FormatFloat("#0.00", mean * 0.01) + " m/s/s";
-      v.sideways = " " + platform::FormatFloat("##0.0", sine * 0.01 * mean) + " m/s/s";
-    }
-    v.angle = units.measurePull ? side + platform::FormatFloat("##0", angle) + " deg" : " ";
-    v.stop = platform::FormatFloat("##0.00", stop * 0.01) + " sec";
+    using protocol::Quantity;
+    using protocol::QuantityText;
+    const auto format = [&](Quantity q) { return protocol::FormatOf(q, units.percentG, units.metric); };
+    const protocol::QuantityFormat peak = format(Quantity::Peak), mean = format(Quantity::Mean);
+    const protocol::QuantityFormat sideways = format(Quantity::PullSideways);
+    v.peak = QuantityText(peak, v.first.peak * peak.scale);
+    v.mean = QuantityText(mean, v.first.mean * mean.scale);
+    // The sideways pull is indented by three spaces in %g and by one in m/s².
+    v.sideways = (units.percentG ? "   " : " ") +
+                 QuantityText(sideways, protocol::SidewaysPull(angle, v.first.mean, sideways.scale));
+    v.angle = units.measurePull ? side + QuantityText(format(Quantity::PullAngle), angle) : " ";
+    const protocol::QuantityFormat stop = format(Quantity::StopTime);
+    v.stop = QuantityText(stop, v.first.stop * stop.scale);
   } else if (v.half == BlockHalf::Second) {
     v.second = {Sub(frame, 10, 10), ByteAt(frame, 20), WordAt(frame, 22)};
-    const unsigned speed = v.second.speed;
-    const unsigned distance = v.second.distance;
-    if (units.metric) {  // whole kph, tenths of a metre
-      v.speed = platform::FormatFloat("##0", speed) + " kph";
-      v.distance = platform::FormatFloat("##0.0", distance * 0.1) + " mtr";
-    } else {  // whole mph, whole feet
-      v.speed = platform::FormatFloat("##0", speed) + " mph";
-      v.distance = platform::FormatFloat("###0", distance * 1.0) + " feet";
-    }
+    const protocol::QuantityFormat speed = protocol::FormatOf(protocol::Quantity::Speed, units.percentG, units.metric);
+    const protocol::QuantityFormat distance =
+        protocol::FormatOf(protocol::Quantity::Distance, units.percentG, units.metric);
+    v.speed = protocol::QuantityText(speed, v.second.speed * speed.scale);
+    v.distance = protocol::QuantityText(distance, v.second.distance * distance.scale);
     v.date = Sub(frame, 16, 2) + ":" + Sub(frame, 18, 2) + " " + Sub(frame, 14, 2) + "-" + Sub(frame, 12, 2) + "-" +
              Sub(frame, 10, 2);
   }

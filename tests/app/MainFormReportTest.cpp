@@ -10,8 +10,8 @@
 
 #include "app/DravikPCMain.h"
 #include "tests/app/FormReplies.h"
-#include "tests/app/PdfText.h"
-#include "tests/app/QStringPrinter.h"
+#include "tests/support/PdfText.h"
+#include "tests/support/QStringPrinter.h"
 #include "tests/support/QtTestApp.h"
 
 namespace {

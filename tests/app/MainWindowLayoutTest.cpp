@@ -14,7 +14,7 @@
 #include <functional>
 
 #include "app/DravikPCMain.h"
-#include "tests/app/QStringPrinter.h"
+#include "tests/support/QStringPrinter.h"
 #include "tests/support/QtTestApp.h"
 
 namespace {

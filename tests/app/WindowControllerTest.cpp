@@ -9,7 +9,7 @@
 #include "app/DravikPCMain.h"
 #include "tests/app/FormReplies.h"
 #include "tests/app/AppTestSupport.h"
-#include "tests/app/QStringPrinter.h"
+#include "tests/support/QStringPrinter.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 
 #include "app/DravikPCMain.h"
 #include "tests/app/AppTestSupport.h"
-#include "tests/app/QStringPrinter.h"
 #include "tests/reliability/ProcessFigures.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/QStringPrinter.h"
 #include "tests/support/SimProcess.h"
 
 namespace {

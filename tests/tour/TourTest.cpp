@@ -11,7 +11,7 @@
 #include <filesystem>
 
 #include "platform/portmap.h"
-#include "tests/app/PdfText.h"
+#include "tests/support/PdfText.h"
 
 namespace {
 

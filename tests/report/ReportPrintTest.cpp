@@ -6,11 +6,11 @@
 #include <QPrinter>
 #include <QTemporaryDir>
 
-#include "app/ReportLayout.h"
-#include "app/ReportQtCanvas.h"
 #include "platform/sysutils.h"
-#include "tests/app/PdfText.h"
-#include "tests/app/QStringPrinter.h"
+#include "report/ReportLayout.h"
+#include "report/ReportQtCanvas.h"
+#include "tests/support/PdfText.h"
+#include "tests/support/QStringPrinter.h"
 #include "tests/support/QtTestApp.h"
 
 namespace {

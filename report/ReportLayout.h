@@ -7,7 +7,7 @@
 #include <QStringList>
 #include <array>
 
-#include "app/ReportCanvas.h"
+#include "report/ReportCanvas.h"
 
 // The texts the report prints, read from the window's controls exactly as shown.
 struct ReportTexts {

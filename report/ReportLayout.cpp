@@ -1,5 +1,5 @@
 // Positions and texts of the printed test report.
-#include "app/ReportLayout.h"
+#include "report/ReportLayout.h"
 
 const char* const kReportFooter = "www.dravik-instruments.com";
 

@@ -4,10 +4,10 @@
 
 #include <QRegularExpression>
 
-#include "app/ReportLayout.h"
 #include "platform/sysutils.h"
-#include "tests/app/QStringPrinter.h"
-#include "tests/app/RecordingCanvas.h"
+#include "report/ReportLayout.h"
+#include "tests/support/QStringPrinter.h"
+#include "tests/support/RecordingCanvas.h"
 
 namespace {
 

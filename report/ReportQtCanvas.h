@@ -5,7 +5,7 @@
 #include <QPainter>
 #include <QPen>
 
-#include "app/ReportCanvas.h"
+#include "report/ReportCanvas.h"
 
 class QPrinter;
 

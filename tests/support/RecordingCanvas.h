@@ -4,7 +4,7 @@
 #include <QStringList>
 #include <functional>
 
-#include "app/ReportCanvas.h"
+#include "report/ReportCanvas.h"
 
 class RecordingCanvas : public ReportCanvas {
 public:

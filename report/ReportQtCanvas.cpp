@@ -1,5 +1,5 @@
 // Printing the report through QPrinter.
-#include "app/ReportQtCanvas.h"
+#include "report/ReportQtCanvas.h"
 
 #include <QFontMetricsF>
 #include <QPrinter>
