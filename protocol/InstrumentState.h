@@ -47,7 +47,7 @@ struct InstrumentState {
   std::string serviceCentre;    // positions 14..16
   decoders::CalibrationView calibration{.versionChar = 0, .versionText = {}, .calibText = {}, .byWhoText = {}};
 
-  // Clock ('S'): positions 10..21 as sent (20 yy mm dd weekday hh mm ss) and DVtimeLAB.
+  // Clock ('S'): positions 10..21 as sent (yy mm dd, the weekday, hh mm) and DVtimeLAB.
   std::string clockRaw;
   std::string clockText;
 
