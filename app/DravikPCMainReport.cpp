@@ -20,6 +20,7 @@ void TDravikPCMainForm::PrintBUTClick(QObject*) {
   }
   if (PrintDialog1->exec() != QDialog::Accepted) return;
   PrintReportTo(*printer_);
+  KeepExaminerTexts();
 }
 
 void TDravikPCMainForm::PrintReportTo(QPrinter& printer) {

@@ -138,8 +138,13 @@ bool Archive::CheckSchema(Mode mode) {
   // exactly as it is.
   QSqlDatabase db = Database();
   QSqlQuery tables(db);
-  if (!tables.exec(QString::fromLatin1(dialect_->listTables)))
-    return Fail("is not a dravikPC archive", tables.lastError().databaseText());
+  if (!tables.exec(QString::fromLatin1(dialect_->listTables))) {
+    // SQLITE_NOTADB: the file is something else; anything else (a folder that cannot take the
+    // journal, a locked file) is a failure to open it.
+    const QSqlError e = tables.lastError();
+    return Fail(e.nativeErrorCode() == QLatin1String("26") ? "is not a dravikPC archive" : "could not be opened",
+                e.databaseText());
+  }
   std::set<QString> names;
   while (tables.next()) names.insert(tables.value(0).toString());
   if (names.count(QStringLiteral("dravik_schema"))) {

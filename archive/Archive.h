@@ -53,11 +53,11 @@ struct KeepResult {
 struct ReadoutFilter {
   // The vehicle registration, compared on VehicleKey (case and spaces ignored): the whole key
   // (exact) or a part of it.
-  std::optional<std::string> vehicle;
+  std::optional<std::string> vehicle = std::nullopt;
   bool vehicleExact = false;
-  std::optional<std::string> serial;    // the instrument's serial number, exactly
-  std::optional<int64_t> sinceUtcMs;    // read at or after (ms since 1970 UTC)
-  std::optional<int64_t> untilUtcMs;    // read before
+  std::optional<std::string> serial = std::nullopt;  // the instrument's serial number, exactly
+  std::optional<int64_t> sinceUtcMs = std::nullopt;  // read at or after (ms since 1970 UTC)
+  std::optional<int64_t> untilUtcMs = std::nullopt;  // read before
 };
 
 // A registration as the archive compares it: upper case, without any white space ("ab12 cde"

@@ -8,18 +8,25 @@ namespace archive {
 ArchiveWriter::ArchiveWriter(LocationResult where, std::function<void()> outcomeReady)
     : where_(std::move(where)), outcomeReady_(std::move(outcomeReady)), thread_([this] { Run(); }) {}
 
-ArchiveWriter::~ArchiveWriter() {
+ArchiveWriter::~ArchiveWriter() { Finish(); }
+
+void ArchiveWriter::Finish() {
   {
     std::lock_guard lock(mutex_);
     stopping_ = true;
   }
   wake_.notify_one();
-  thread_.join();
+  if (thread_.joinable()) thread_.join();
 }
 
 void ArchiveWriter::Push(Job job) {
   {
     std::lock_guard lock(mutex_);
+    if (stopping_) {
+      // Finished: nothing runs any more.
+      if (job.reply) job.reply->set_value({false, 0, false, "the archive is closed"});
+      return;
+    }
     jobs_.push_back(std::move(job));
   }
   wake_.notify_one();

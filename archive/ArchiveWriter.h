@@ -34,9 +34,11 @@ public:
 
   // `where.error` set: every job fails with it.
   ArchiveWriter(LocationResult where, std::function<void()> outcomeReady);
-  // Runs the jobs still queued (each bounded by the database's own time-outs), closes the
-  // archive and joins the thread.
+  // Finish.
   ~ArchiveWriter();
+  // Runs the jobs still queued (each bounded by the database's own time-outs), closes the
+  // archive and joins the thread; no job runs after it. Their outcomes can still be taken.
+  void Finish();
   ArchiveWriter(const ArchiveWriter&) = delete;
   ArchiveWriter& operator=(const ArchiveWriter&) = delete;
 

@@ -9,30 +9,11 @@
 #include "protocol/Protocol.h"
 #include "protocol/ReplyBuilder.h"
 #include "sim/Instrument.h"
+#include "tests/support/Readouts.h"
 
 namespace {
 
 using protocol::InstrumentState;
-
-// Answers every request of the read-out table from `setup` and takes the replies into `state`,
-// leaving out step `skip`; returns whether the last block completed the read-out.
-bool ReadOut(InstrumentState& state, const sim::InstrumentSetup& setup, int skip = -1) {
-  sim::Instrument instrument(setup, {}, 0);
-  protocol::BeginReadout(state);
-  bool complete = false;
-  for (const protocol::ReadoutStep& row : protocol::ReadoutTable()) {
-    if (row.step == skip) continue;
-    const std::string address = protocol::Sub(state.serial, 1, 4);
-    const std::string request = protocol::BuildRequest(address, row.command);
-    const auto answer = instrument.Handle(request.substr(0, request.size() - 1), 0);
-    if (!answer) continue;
-    const std::string reply = answer->reply.substr(0, answer->reply.size() - 1);
-    if (!protocol::CheckReply(reply, state.serial)) continue;
-    if (protocol::ApplyReply(state, reply, false).move.checkConnected)
-      complete = protocol::FinishReadout(state, 1'700'000'000'000);
-  }
-  return complete;
-}
 
 class InstrumentStateTest : public ::testing::Test {
 protected:
