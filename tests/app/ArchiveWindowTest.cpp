@@ -23,6 +23,7 @@ protected:
   void Open(const QByteArray& archive) {
     qputenv("DRAVIK_ARCHIVE", archive);
     form = std::make_unique<TDravikPCMainForm>();
+    qputenv("DRAVIK_ARCHIVE", before);
   }
   void Connect(SimProcess& sim) {
     ASSERT_GT(sim.Number(), 0);
@@ -38,10 +39,8 @@ protected:
     for (int64_t id : a.Find({}).value_or(std::vector<int64_t>{})) records.push_back(*a.Load(id));
     return records;
   }
-  void TearDown() override {
-    form.reset();
-    qunsetenv("DRAVIK_ARCHIVE");
-  }
+  void TearDown() override { form.reset(); }
+  const QByteArray before = qgetenv("DRAVIK_ARCHIVE");  // the test's own, from CTest
   QTemporaryDir dir;
   QString path = dir.filePath(QStringLiteral("archive.sqlite"));
   BoxesInstalled boxes;
