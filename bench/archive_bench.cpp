@@ -76,14 +76,18 @@ void Generate(const std::string& path, long readouts) {
 // This program again, as a fresh process: "--rss PATH" prints its resident size before and after.
 uint64_t RssKiB() { return bench::ReadProcSample(::getpid()).rssKiB; }
 
+// The first open of a fresh process (the SQLite driver is loaded then) and its resident size.
 int RssChild(const std::string& path) {
   const uint64_t before = RssKiB();
   archive::Archive a;
-  if (!a.Open(At(path), archive::Archive::Mode::ReadOnly)) return 1;
+  QElapsedTimer t;
+  t.start();
+  if (!a.Open(At(path))) return 1;
+  const double openMs = Ms(t);
   const uint64_t opened = RssKiB();
   a.Find({.vehicle = "AB123 CDE", .vehicleExact = true});
-  std::printf("%llu %llu %llu\n", static_cast<unsigned long long>(before), static_cast<unsigned long long>(opened),
-              static_cast<unsigned long long>(RssKiB()));
+  std::printf("%llu %llu %llu %.3f\n", static_cast<unsigned long long>(before), static_cast<unsigned long long>(opened),
+              static_cast<unsigned long long>(RssKiB()), openMs);
   return 0;
 }
 
@@ -107,29 +111,27 @@ int main(int argc, char** argv) {
 
   const std::vector<double> store = Store(dir, keeps);
   std::vector<double> opens;
-  for (int i = 0; i < 21; ++i) {
+  for (int i = 0; i < 20; ++i) {
     archive::Archive a;
     QElapsedTimer t;
     t.start();
     if (!a.Open(At(big))) return 1;
     opens.push_back(Ms(t));
   }
-  const double firstOpen = opens.front();
-  opens.erase(opens.begin());
-
   const std::string command = std::string(argv[0]) + " --rss " + big;
   unsigned long long before = 0, opened = 0, found = 0;
+  double firstOpen = 0;
   if (FILE* child = ::popen(command.c_str(), "r")) {
-    if (std::fscanf(child, "%llu %llu %llu", &before, &opened, &found) != 3) before = opened = found = 0;
+    if (std::fscanf(child, "%llu %llu %llu %lf", &before, &opened, &found, &firstOpen) != 4) before = opened = found = 0;
     ::pclose(child);
   }
 
   std::printf("| Figure | Goal | Measured |\n|---|---|---|\n");
   std::printf("| keep one read-out, median of %d (p90, max) | < 20 ms | %.2f ms (%.2f, %.2f) |\n", keeps,
               bench::Median(store), bench::Quantile(store, 0.9), bench::Max(store));
-  std::printf("| open an archive of %ld read-outs: first open of the process (driver loaded) | < 300 ms | %.1f ms |\n",
+  std::printf("| open an archive of %ld read-outs: a fresh process's first open (SQLite driver loaded) | < 300 ms | %.1f ms |\n",
               readouts, firstOpen);
-  std::printf("| the same, median of 20 later opens | | %.1f ms |\n", bench::Median(opens));
+  std::printf("| the same, median of 20 opens once the driver is loaded | | %.1f ms |\n", bench::Median(opens));
   std::printf("| resident size: before opening, opened, after finding one vehicle | within 5 MiB | %.1f, %.1f, %.1f MiB (+%.1f MiB) |\n",
               before / 1024.0, opened / 1024.0, found / 1024.0, (static_cast<double>(found) - before) / 1024.0);
   std::printf("| archive file of %ld read-outs | | %.1f MiB |\n", readouts,

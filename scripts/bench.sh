@@ -33,9 +33,9 @@ if [ "$archive" -eq 1 ]; then
   cmake --build "$build" -j "$(nproc)" --target archive_bench
   table=$(mktemp)
   trap 'rm -f "$table"' EXIT
-  { echo "Measured $(date -u +%Y-%m-%d) on $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg), archive in $build/archive:"
+  { echo "Measured $(date -u +%Y-%m-%d) on $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg), archive in $build/archive-data:"
     echo
-    "$build/bench/archive_bench" --dir "$build/archive" "$@"; } >"$table"
+    "$build/bench/archive_bench" --dir "$build/archive-data" "$@"; } >"$table"
   cat "$table"
   awk -v table="$table" '
     /<!-- archive_bench:begin/ { print; while ((getline line < table) > 0) print line; skip = 1; next }
