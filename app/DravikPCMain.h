@@ -9,6 +9,7 @@
 //   DravikPCMainWiring.cpp   components, handlers, port list, "connect", "refresh", closing
 //   DravikPCMainView.cpp     the session's state into the controls, the two views, its boxes
 //   DravikPCMainActions.cpp  the configuration boxes, "APPLY", "set time", "CLEAR"
+//   ArchiveLink.cpp          the results archive: read-outs kept, texts attached, erases guarded
 #pragma once
 #include <QCheckBox>
 #include <QComboBox>
@@ -24,6 +25,7 @@
 #include <optional>
 #include <string>
 
+#include "app/ArchiveLink.h"
 #include "app/DravikPCMainControls.h"
 #include "report/ReportLayout.h"
 #include "serial/AdStatLt.h"
@@ -190,6 +192,11 @@ public:
   // Memo1's lines as the box lays them out, wrapped lines counted separately.
   QStringList Memo1Lines() const;
 
+  // ---- The results archive ----
+  // Attaches the vehicle, examiner, notes and brake ticks to the read-out shown, in the archive
+  // (at "print" and at closing); nothing when the archive is off.
+  void KeepExaminerTexts();
+
 protected:
   void changeEvent(QEvent* event) override;
   void showEvent(QShowEvent* event) override;
@@ -218,4 +225,6 @@ private:
   int boxClosedToken_ = 0;          // our listener at TMessageBoxGuard
 
   std::unique_ptr<QPrinter> printer_;  // the printer and settings chosen in PrintDialog1
+  // The results archive; null when DRAVIK_ARCHIVE is "off". Made after the session, freed before it.
+  std::unique_ptr<TArchiveLink> archiveLink_;
 };

@@ -15,6 +15,7 @@ void TDravikPCMainForm::PrintBUTClick(QObject*) {
   }
   if (PrintDialog1->exec() != QDialog::Accepted) return;
   PrintReportTo(*printer_);
+  KeepExaminerTexts();
 }
 
 void TDravikPCMainForm::PrintReportTo(QPrinter& printer) {

@@ -67,6 +67,8 @@ void TDravikPCMainForm::OperationFailed(const SessionFailure& failure) {
   TMessageBoxGuard& boxes = TMessageBoxGuard::Instance();
   if (IsRepeating(failure.operation))
     boxes.InformOnce(OperationName(failure.operation), failure.message);
+  else if (failure.operation == SessionOperation::Erase && !failure.reason.empty())
+    boxes.Inform(failure.message + "\n" + failure.reason);  // why the results could not be kept
   else
     boxes.Inform(failure.message);
 }

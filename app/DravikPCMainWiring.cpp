@@ -22,6 +22,7 @@ void TDravikPCMainForm::CreateComponents() {
   // While a box is open the cycle holds still; what arrived meanwhile is read once it closed.
   Session->HoldBack = [] { return TMessageBoxGuard::Instance().BoxOpen(); };
   boxClosedToken_ = TMessageBoxGuard::Instance().AddClosedListener([this] { Session->TakeHeldBackInput(); });
+  archiveLink_ = TArchiveLink::ForWindow(*this);
 
   ApdSLController1 = new TApdSLController(this);
   ApdSLController1->setObjectName(QStringLiteral("ApdSLController1"));
@@ -39,6 +40,7 @@ void TDravikPCMainForm::DestroyComponents() {
   // The light controller lets go of the port before the session frees it.
   TApdComponentLink::FreeComponents(this);
   ApdSLController1 = nullptr;
+  archiveLink_.reset();  // commits what is still queued
   Session->RemoveListener(this);
   delete Session;
   Session = nullptr;
@@ -104,6 +106,7 @@ void TDravikPCMainForm::closeEvent(QCloseEvent* event) {
 }
 
 void TDravikPCMainForm::FormClose(QObject*) {
+  KeepExaminerTexts();
   Session->Close();
   QCoreApplication::quit();
 }

@@ -36,7 +36,9 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "dravikPC maintainers <dravikpc@example.com>
 # What the program needs at run time besides the libraries it links: a Qt platform plugin (xcb
 # for a desktop; offscreen comes with libqt6gui6), the metric-compatible Tahoma of the window
 # (fonts-wine) and the Arial of the report (Liberation Sans).
-set(dravik_deb_extra "qt6-qpa-plugins, fonts-wine, fonts-liberation")
+# The results archive's Qt SQL drivers are plugins, loaded at run time: SQLite, and PostgreSQL
+# for a shared archive.
+set(dravik_deb_extra "qt6-qpa-plugins, fonts-wine, fonts-liberation, libqt6sql6-sqlite, libqt6sql6-psql")
 find_program(DRAVIK_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(DRAVIK_DPKG_SHLIBDEPS)
   # The library packages (libqt6core6, libqt6gui6, libqt6widgets6, libqt6printsupport6, libc6,
@@ -45,7 +47,7 @@ if(DRAVIK_DPKG_SHLIBDEPS)
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "${dravik_deb_extra}")
 else()
   set(CPACK_DEBIAN_PACKAGE_DEPENDS
-      "libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), libqt6printsupport6 (>= 6.4), ${dravik_deb_extra}")
+      "libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), libqt6printsupport6 (>= 6.4), libqt6sql6 (>= 6.4), ${dravik_deb_extra}")
 endif()
 
 include(CPack)

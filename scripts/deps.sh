@@ -11,6 +11,7 @@ packages=(
   fonts-wine fonts-liberation fontconfig
   poppler-utils util-linux locales desktop-file-utils
   g++-mingw-w64-i686-posix
+  libqt6sql6-sqlite libqt6sql6-psql postgresql
 )
 # Only for scripts/bench.sh (--bench): the stacks ours is measured against, and its tools.
 bench_packages=(qt6-serialport-dev libserialport-dev valgrind strace)

@@ -45,7 +45,7 @@ desktop-file-validate /usr/share/applications/dravikpc.desktop
 # The installed program on its own, with an empty port list and a runtime folder of its own.
 mkdir -m 700 "$scratch/runtime" "$scratch/devicemap"
 set +e
-(cd "$scratch" && XDG_RUNTIME_DIR="$scratch/runtime" DRAVIK_DEVICEMAP="$scratch/devicemap" \
+(cd "$scratch" && XDG_RUNTIME_DIR="$scratch/runtime" DRAVIK_DEVICEMAP="$scratch/devicemap" XDG_DATA_HOME="$scratch/data" \
    QT_QPA_PLATFORM=offscreen timeout 5 dravikPC >"$scratch/log" 2>&1)
 rc=$?
 set -e
@@ -61,7 +61,7 @@ fi
 echo "package check: the installed dravikPC ran on the offscreen platform until stopped"
 
 # The installed simulator and its sample instruments, read by the program's classes.
-(cd "$scratch" && XDG_RUNTIME_DIR="$scratch/runtime" DRAVIK_DEVICEMAP="$scratch/devicemap" \
+(cd "$scratch" && XDG_RUNTIME_DIR="$scratch/runtime" DRAVIK_DEVICEMAP="$scratch/devicemap" XDG_DATA_HOME="$scratch/data" \
    "$root/build/default/tools/dravik-tour/dravik-tour" --sim /usr/bin/dravik-sim \
      --window "$scratch/window.png" --report "$scratch/report.pdf" \
      -- --config /usr/share/dravikpc/instruments/plain-imperial.json)

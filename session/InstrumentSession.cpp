@@ -13,6 +13,7 @@ const char* OperationName(SessionOperation operation) {
     case SessionOperation::Receive: return "receive";
     case SessionOperation::Link: return "link";
     case SessionOperation::Tick: return "Timer1Timer";
+    case SessionOperation::Erase: return "erase";
   }
   return "";
 }
@@ -74,13 +75,33 @@ void InstrumentSession::QueueCommand(const std::string& body) {
 
 void InstrumentSession::SetTime() { QueueCommand(protocol::ClockSetCommand(LocalNow())); }
 
-void InstrumentSession::ApplyFlags(uint16_t newFlagsWord) {
-  QueueCommand(protocol::ConfigWriteCommand(state_.config, newFlagsWord));
+bool InstrumentSession::ErasePermitted() {
+  if (!BeforeErase) return true;
+  std::string reason;
+  bool permitted = false;
+  try {
+    permitted = BeforeErase(reason);
+  } catch (const std::exception& e) {
+    reason = e.what();
+  } catch (...) {
+    reason = "Unknown error";
+  }
+  if (!permitted) Fail(SessionOperation::Erase, kEraseRefused, reason);
+  return permitted;
 }
 
-void InstrumentSession::ClearResults() {
+bool InstrumentSession::ApplyFlags(uint16_t newFlagsWord) {
+  // Writing the configuration block makes the instrument erase its results.
+  if (!ErasePermitted()) return false;
+  QueueCommand(protocol::ConfigWriteCommand(state_.config, newFlagsWord));
+  return true;
+}
+
+bool InstrumentSession::ClearResults() {
   // Writing the configuration unchanged makes the instrument erase its results.
+  if (!ErasePermitted()) return false;
   QueueCommand(protocol::ConfigWriteCommand(state_.config, state_.config.flagsWord));
+  return true;
 }
 
 void InstrumentSession::ClosePort() { ApdComPort1->SetOpen(false); }

@@ -59,9 +59,11 @@ public:
   void Refresh() { RestartReadout(); }
   // Queue "set time" with the PC's local time now, "APPLY" with `newFlagsWord`, or "CLEAR" (the
   // configuration written unchanged, which erases the results). Sent at the next processed tick.
+  // "APPLY" and "CLEAR" erase the instrument's results: they ask BeforeErase first and queue
+  // nothing when it refuses (told as an Erase failure); false then.
   void SetTime();
-  void ApplyFlags(uint16_t newFlagsWord);
-  void ClearResults();
+  bool ApplyFlags(uint16_t newFlagsWord);
+  bool ClearResults();
   // Closes the port and leaves the cycle running: its next port operation reopens it.
   void ClosePort();
   // Closes the port for good: the tick sends nothing more.
@@ -74,6 +76,10 @@ public:
   std::function<bool()> HoldBack;
   // Reads input held back while HoldBack() said so; the front end calls it once it lets go.
   void TakeHeldBackInput();
+  // Called before a command that erases the instrument's results is queued: true when the
+  // results it would erase are safe (kept in the archive); false with `reason` set refuses the
+  // command. Unset: nothing is asked and the command is queued as always.
+  std::function<bool(std::string& reason)> BeforeErase;
 
   // ---- Handlers and steps of the cycle (public for tests) ----
   void Timer1Timer(QObject* Sender);
@@ -87,6 +93,7 @@ private:
   void RunTick();
   void PrepareStepRequest();
   void QueueCommand(const std::string& body);
+  bool ErasePermitted();
   void TransmitRequest();
   void ReceiveChars(int count);
   void CollectChar(char c);

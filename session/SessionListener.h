@@ -11,6 +11,8 @@
 inline const std::string kOpeningFailed = "Problem opening comm port";
 inline const std::string kTransmitFailed = "Problem Comms tx";
 inline const std::string kReceiveFailed = "Problem Comms rx";
+// "CLEAR" or "APPLY" was refused because the results they would erase could not be kept first.
+inline const std::string kEraseRefused = "Results could not be saved; the instrument was not cleared.";
 
 enum class SessionOperation {
   Connect,   // opening the port at "connect": a deliberate act, told every time it fails
@@ -18,12 +20,15 @@ enum class SessionOperation {
   Receive,   // reading what arrived: told once until reading works again
   Link,      // a valid reply came: the link works (never fails; serial-layer errors are told afresh)
   Tick,      // an unexpected error escaped the tick: told once until a tick ends normally
+  Erase,     // "CLEAR" or "APPLY": BeforeErase refused, nothing was queued (told every time)
 };
 
 // The name of an operation, for latching its failures ("transmit", "receive", "Timer1Timer").
 const char* OperationName(SessionOperation operation);
 // Failures of operations that repeat by themselves are told once until they succeed again.
-inline bool IsRepeating(SessionOperation operation) { return operation != SessionOperation::Connect; }
+inline bool IsRepeating(SessionOperation operation) {
+  return operation != SessionOperation::Connect && operation != SessionOperation::Erase;
+}
 
 struct SessionFailure {
   SessionOperation operation;

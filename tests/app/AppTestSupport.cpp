@@ -34,6 +34,17 @@ BoxesInstalled::~BoxesInstalled() {
   TMessageBoxGuard::Instance().ResetLatches();
 }
 
+ArchiveOff::ArchiveOff() : wasSet_(qEnvironmentVariableIsSet("DRAVIK_ARCHIVE")), before_(qgetenv("DRAVIK_ARCHIVE")) {
+  qputenv("DRAVIK_ARCHIVE", "off");
+}
+
+ArchiveOff::~ArchiveOff() {
+  if (wasSet_)
+    qputenv("DRAVIK_ARCHIVE", before_);
+  else
+    qunsetenv("DRAVIK_ARCHIVE");
+}
+
 void ShowForm(TDravikPCMainForm& form) {
   auto reads = std::make_shared<int>(0);
   auto read = form.ReadPortValues;

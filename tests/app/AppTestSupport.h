@@ -4,6 +4,7 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -42,6 +43,19 @@ public:
 
 private:
   std::shared_ptr<RecordingBoxes> boxes_;
+};
+
+// DRAVIK_ARCHIVE=off for the life of the object: a window made meanwhile has no archive, so
+// "CLEAR" and "APPLY" queue their command as they do without one. For tests of the window's own
+// rules; declare it before the window.
+class ArchiveOff {
+public:
+  ArchiveOff();
+  ~ArchiveOff();
+
+private:
+  bool wasSet_;
+  QByteArray before_;
 };
 
 // Shows the window and waits until its port list has been filled.

@@ -31,6 +31,7 @@ protected:
   }
 
   BoxesInstalled boxes;
+  ArchiveOff archiveOff;  // CLEAR and APPLY before a complete read-out queue as the window's rules say
   TDravikPCMainForm form;
 };
 

@@ -92,4 +92,20 @@ TEST_F(SessionTest, APortThatDoesNotOpenIsToldToTheListenersAndNothingElse) {
   recorder.failures.clear();
 }
 
+TEST_F(SessionTest, AnEraseThatBeforeEraseRefusesQueuesNothing) {
+  session.AddListener(&recorder);
+  session.BeforeErase = [](std::string& reason) {
+    reason = "disk full";
+    return false;
+  };
+  EXPECT_FALSE(session.ClearResults());
+  EXPECT_FALSE(session.ApplyFlags(0x1000));
+  EXPECT_FALSE(session.CommandPending);
+  EXPECT_EQ(recorder.failures, (std::vector<std::string>(2, kEraseRefused)));
+  session.BeforeErase = [](std::string&) { return true; };
+  EXPECT_TRUE(session.ClearResults());
+  EXPECT_TRUE(session.CommandPending);
+  recorder.failures.clear();
+}
+
 }  // namespace

@@ -38,3 +38,9 @@ protocol::ReadoutRecord RecordOf(const sim::InstrumentSetup& setup, int port) {
   record.port = port;
   return record;
 }
+
+protocol::ReadoutRecord RecordReadAt(const sim::InstrumentSetup& setup, int64_t readAtUtcMs) {
+  protocol::ReadoutRecord record = RecordOf(setup);
+  record.readAtUtcMs = readAtUtcMs;
+  return record;
+}

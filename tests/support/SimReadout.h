@@ -24,3 +24,5 @@ bool ReadOut(protocol::InstrumentState& state, const sim::InstrumentSetup& setup
 
 // A complete read-out of `setup` on COM `port`, with no brake ticked and nothing typed.
 protocol::ReadoutRecord RecordOf(const sim::InstrumentSetup& setup, int port = 3);
+// The same on COM 3, read at `readAtUtcMs`.
+protocol::ReadoutRecord RecordReadAt(const sim::InstrumentSetup& setup, int64_t readAtUtcMs);
