@@ -1,4 +1,5 @@
-// The numbers behind the texts the window shows for one brake test: each quantity as the number
+// The numbers behind the texts the window shows for one brake test, as the archive keeps them
+// (from protocol/Quantities, the same numbers the exports write): each quantity as the number
 // its text shows (to the text's decimals), its unit ("%g", "m/s/s", "kph", "mph", "mtr", "feet",
 // "sec", "deg") and the text itself, and the instrument's date stamps as ISO 8601 texts. The
 // archive keeps them beside the texts so that nothing that reads it has to parse a text.
@@ -30,8 +31,6 @@ TestValues ValuesOf(const protocol::TestState& test);
 
 // "yymmdd" as the instrument sends it to "20yy-mm-dd"; none when it is not a calendar date.
 std::optional<std::string> IsoDate(const std::string& yymmdd);
-// "yymmddhhmm" to "20yy-mm-ddThh:mm"; none when it is not a date and time.
-std::optional<std::string> IsoDateTime(const std::string& yymmddhhmm);
 // The instrument clock of the 'S' reply (the state's clockRaw, "yymmddWWhhmm") as
 // "20yy-mm-ddThh:mm"; none when it is not a date and time.
 std::optional<std::string> InstrumentClock(const protocol::InstrumentState& state);
