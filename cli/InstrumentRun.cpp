@@ -8,6 +8,7 @@
 #include "cli/CommandLine.h"
 #include "platform/portaccess.h"
 #include "platform/terminal.h"
+#include "serial/AdExcept.h"
 
 InstrumentRun::InstrumentRun(int port) : port_(port), progress_(platform::StandardErrorIsTerminal()) {
   session_.AddListener(this);
@@ -98,7 +99,8 @@ QString InstrumentRun::OpenFailure(const SessionFailure& failure) const {
                    .arg(port_);
       break;
     case platform::PortAccess::Openable:
-      reason = failure.systemError == 5
+      // The device is there and this user may open it: refused, it is another program's.
+      reason = failure.errorCode == ecAlreadyOpen
                    ? QStringLiteral("COM %1 is in use by another program").arg(port_)
                    : QStringLiteral("COM %1: %2").arg(port_).arg(QString::fromStdString(failure.reason).trimmed());
       break;

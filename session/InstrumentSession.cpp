@@ -4,6 +4,7 @@
 #include "session/InstrumentSession.h"
 
 #include "platform/sysutils.h"
+#include "serial/AdExcept.h"
 #include "protocol/Protocol.h"
 #include "session/LocalTime.h"
 
@@ -51,8 +52,11 @@ bool InstrumentSession::Connect(uint16_t comNumber, const std::function<void()>&
     ApdComPort1->SetOpen(true);
     if (afterOpen) afterOpen();
     Timer1->SetEnabled(true);
-  } catch (const platform::EInOutError& e) {
+  } catch (const EAPDException& e) {
     Fail(SessionOperation::Connect, kOpeningFailed, e.what(), e.ErrorCode);
+    return false;
+  } catch (const platform::EInOutError& e) {
+    Fail(SessionOperation::Connect, kOpeningFailed, e.what(), -e.ErrorCode);
     return false;
   } catch (const std::exception& e) {
     Fail(SessionOperation::Connect, kOpeningFailed, e.what());
@@ -124,8 +128,8 @@ void InstrumentSession::NotifyCompleted() {
 }
 
 void InstrumentSession::Fail(SessionOperation operation, const std::string& message, const std::string& reason,
-                             int systemError) {
-  const SessionFailure failure{operation, message, reason, systemError};
+                             int errorCode) {
+  const SessionFailure failure{operation, message, reason, errorCode};
   ForEachListener([&](SessionListener& l) { l.OperationFailed(failure); });
 }
 
