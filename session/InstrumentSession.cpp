@@ -3,6 +3,8 @@
 // InstrumentSessionReceive.cpp.
 #include "session/InstrumentSession.h"
 
+#include "platform/sysutils.h"
+#include "serial/AdExcept.h"
 #include "protocol/Protocol.h"
 #include "session/LocalTime.h"
 
@@ -51,6 +53,12 @@ bool InstrumentSession::Connect(uint16_t comNumber, const std::function<void()>&
     ApdComPort1->SetOpen(true);
     if (afterOpen) afterOpen();
     Timer1->SetEnabled(true);
+  } catch (const EAPDException& e) {
+    Fail(SessionOperation::Connect, kOpeningFailed, e.what(), e.ErrorCode);
+    return false;
+  } catch (const platform::EInOutError& e) {
+    Fail(SessionOperation::Connect, kOpeningFailed, e.what(), -e.ErrorCode);
+    return false;
   } catch (const std::exception& e) {
     Fail(SessionOperation::Connect, kOpeningFailed, e.what());
     return false;
@@ -140,8 +148,9 @@ void InstrumentSession::NotifyCompleted() {
   ForEachListener([](SessionListener& l) { l.ReadoutCompleted(); });
 }
 
-void InstrumentSession::Fail(SessionOperation operation, const std::string& message, const std::string& reason) {
-  const SessionFailure failure{operation, message, reason};
+void InstrumentSession::Fail(SessionOperation operation, const std::string& message, const std::string& reason,
+                             int errorCode) {
+  const SessionFailure failure{operation, message, reason, errorCode};
   ForEachListener([&](SessionListener& l) { l.OperationFailed(failure); });
 }
 

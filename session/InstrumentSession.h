@@ -102,7 +102,7 @@ private:
 
   void Notify(const SessionChange& change);
   void NotifyCompleted();
-  void Fail(SessionOperation operation, const std::string& message, const std::string& reason);
+  void Fail(SessionOperation operation, const std::string& message, const std::string& reason, int errorCode = 0);
   void Succeed(SessionOperation operation);
   template <class F>
   void ForEachListener(F&& f);

@@ -34,6 +34,9 @@ struct SessionFailure {
   SessionOperation operation;
   std::string message;  // what the user is told: one of the texts above, or the tick's error
   std::string reason;   // what the layer below said (an exception's message); may be empty
+  // The serial layer's error code behind it (ecBadId: no such port, ecAlreadyOpen: in use or not
+  // allowed, ...; a system error as its negated number), or 0.
+  int errorCode = 0;
 };
 
 struct SessionChange {
