@@ -1,7 +1,14 @@
 // A kept read-out's report texts.
 #include "report/RecordReport.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QPrinter>
+#include <QTemporaryFile>
+#include <filesystem>
+
 #include "report/NotesBox.h"
+#include "report/ReportQtCanvas.h"
 
 namespace {
 
@@ -45,4 +52,39 @@ ReportTexts ReportTextsOf(const protocol::ReadoutRecord& record) {
   }
   t.Notes = WrapNotesAsShown(Utf8(record.notes));
   return t;
+}
+
+void PrintRecord(const protocol::ReadoutRecord& record, QPrinter& printer) {
+  ReportQtCanvas canvas(printer);
+  DrawReport(canvas, ReportTextsOf(record));
+}
+
+bool PrintRecordToPdf(const protocol::ReadoutRecord& record, const QString& path, std::string& error) {
+  // QPrinter writes its file in place; the report goes to a temporary name in the same folder
+  // and takes the real name only once it is complete, so a failure leaves no partial file.
+  const QFileInfo target(path);
+  QTemporaryFile temporary(target.absoluteDir().filePath(QStringLiteral(".dravik-report-XXXXXX.pdf")));
+  if (!temporary.open()) {
+    error = "cannot write in " + target.absolutePath().toStdString() + ": " + temporary.errorString().toStdString();
+    return false;
+  }
+  temporary.close();
+  try {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(temporary.fileName());
+    PrintRecord(record, printer);
+  } catch (const std::exception& e) {
+    error = std::string("the report could not be printed: ") + e.what();
+    return false;
+  }
+  // Replaces an older file of that name in one step.
+  std::error_code renamed;
+  std::filesystem::rename(temporary.fileName().toStdString(), path.toStdString(), renamed);
+  if (renamed) {
+    error = "cannot write " + path.toStdString() + ": " + renamed.message();
+    return false;
+  }
+  temporary.setAutoRemove(false);
+  return true;
 }

@@ -14,3 +14,13 @@
 std::array<QString, 3> TestCaptions(bool plusModel, const std::array<bool, 3>& ticked);
 
 ReportTexts ReportTextsOf(const protocol::ReadoutRecord& record);
+
+class QPrinter;
+
+// Prints the report of `record` on `printer` (a printer the user chose, or a PDF file).
+// Printing-layer errors are thrown as platform::Exception.
+void PrintRecord(const protocol::ReadoutRecord& record, QPrinter& printer);
+
+// Prints the report of `record` into the PDF file `path`, written whole or not at all (a
+// temporary file beside it, renamed at the end). False with `error` in words for the user.
+bool PrintRecordToPdf(const protocol::ReadoutRecord& record, const QString& path, std::string& error);
