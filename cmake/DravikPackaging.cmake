@@ -24,8 +24,9 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "companion program of the dravik brake-tes
 set(CPACK_PACKAGE_DESCRIPTION
     "dravikPC reads a dravik or dravik+ brake-test decelerometer over a serial port (a USB-serial\n"
     "adapter or a built-in port), shows its status, configuration and three stored brake tests in\n"
-    "one window and prints a one-page test report. The package also holds dravik-sim, a simulated\n"
-    "instrument on a pseudo-terminal, for trying the program without one.")
+    "one window and prints a one-page test report. The package also holds dravik, the command line\n"
+    "for test stations and scripts, and dravik-sim, a simulated instrument on a pseudo-terminal,\n"
+    "for trying the programs without one.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)  # dravikpc_<version>_<arch>.deb
