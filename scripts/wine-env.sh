@@ -12,8 +12,13 @@ wine_begin() {
   WINEPREFIX=$(mktemp -d /tmp/dravik-wine.XXXXXX)
   trap wine_end EXIT
   local t0=$SECONDS
-  wineserver -p 2>/dev/null  # one server for all the runs that follow (each start would otherwise wait for it)
   wine wineboot -i >/dev/null 2>&1
+  # No display: windows (hidden message windows, Qt's offscreen windows) need no X server with
+  # the null driver, which takes effect once the prefix's server and desktop start again.
+  wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+  wineserver -k 2>/dev/null || true
+  wineserver -w
+  wineserver -p 2>/dev/null  # one server for all the runs that follow (each start would otherwise wait for it)
   rm -f "$WINEPREFIX"/dosdevices/com*
   wine reg delete 'HKLM\Hardware\DeviceMap\SerialComm' /f >/dev/null 2>&1 || true
   # MinGW's C++ runtime for executables run from the build folder (the zip carries its own).

@@ -38,11 +38,13 @@ private:
   bool Connected() const;
   // Fails the step when the program asked for a message box since `before` boxes.
   std::string BoxesSince(int before) const;
+  // The COM number of the instrument: the simulator's, or the one given with --port.
+  int PortNumber() const { return options_.port ? *options_.port : sim_.Number(); }
 
   TourOptions options_;
   QString simProgram_;
   std::shared_ptr<TourBoxes> boxes_;
-  SimProcess sim_;
+  SimProcess sim_;  // not started with --port
   std::unique_ptr<TDravikPCMainForm> form_;
 };
 

@@ -14,6 +14,8 @@ std::string TourUsage() {
          "  --report FILE        the printed report (default out/demo-report.pdf)\n"
          "  --sim PATH           the dravik-sim to start (default: the one built with this tour)\n"
          "  --step-timeout S     bound every step to S seconds instead of its own bound\n"
+         "  --port N             use the instrument already on COM N instead of starting dravik-sim\n"
+         "                       (the Windows build, under Wine: the simulator runs on the host)\n"
          "  --help\n"
          "Example: dravik-tour -- --config sim/instruments/plain-imperial.json\n";
 }
@@ -29,7 +31,7 @@ bool ParseTourOptions(const std::vector<std::string>& args, TourOptions& options
       options.help = true;
       continue;
     }
-    if (opt != "--window" && opt != "--report" && opt != "--sim" && opt != "--step-timeout") {
+    if (opt != "--window" && opt != "--report" && opt != "--sim" && opt != "--step-timeout" && opt != "--port") {
       error = "unknown option: " + opt;
       return false;
     }
@@ -44,6 +46,14 @@ bool ParseTourOptions(const std::vector<std::string>& args, TourOptions& options
       options.report = value;
     } else if (opt == "--sim") {
       options.sim = value;
+    } else if (opt == "--port") {
+      char* end = nullptr;
+      const long number = std::strtol(value.c_str(), &end, 10);
+      if (*end != '\0' || number < 1 || number > 255) {
+        error = "--port takes a COM number from 1 to 255";
+        return false;
+      }
+      options.port = static_cast<int>(number);
     } else {
       char* end = nullptr;
       const long seconds = std::strtol(value.c_str(), &end, 10);
