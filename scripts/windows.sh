@@ -87,6 +87,8 @@ recipe_key() {
 
 start=$(date +%s)
 stamp() { echo "== windows: $1: $(( $(date +%s) - start )) s"; start=$(date +%s); }
+# Time of a part of the cache step, from the step's start.
+part() { echo "   windows: $1 after $(( $(date +%s) - start )) s"; }
 
 step_cache() {
   local key prefix
@@ -102,13 +104,13 @@ step_cache() {
     trap 'rm -rf "$work"' EXIT
     cp cmake/mingw-x86_64.cmake "$prefix/"
     fetch_sources "$work"
-    stamp "sources fetched"
+    part "sources fetched"
     DRAVIK_WIN_PREFIX=$prefix build_sqlite "$(ls -d "$work"/sqlite3-*/)" "$prefix"
-    stamp "SQLite built"
+    part "SQLite built"
     DRAVIK_WIN_PREFIX=$prefix build_qt "$(ls -d "$work"/qt6-base-*/)" "$work/qt-build" "$prefix"
-    stamp "Qt built"
+    part "Qt built"
     DRAVIK_WIN_PREFIX=$prefix build_gtest "$work/gtest-build" "$prefix"
-    stamp "GoogleTest built"
+    part "GoogleTest built"
     rm -rf "$work"
     trap - EXIT
     touch "$prefix/.complete"
@@ -118,10 +120,23 @@ step_cache() {
   ln -sfn "$key" "$cache/current"
 }
 
+step_build() {
+  cmake --preset windows >/dev/null
+  cmake --build --preset windows -j "$jobs"
+  rm -f build/windows/dravikPC-*-win64.zip
+  (cd build/windows && cpack -G ZIP >/dev/null)
+  local zip
+  zip=$(ls build/windows/dravikPC-*-win64.zip)
+  echo "windows: $zip ($(du -k "$zip" | cut -f1) KB)"
+}
+
 scripts/deps.sh --windows
 for s in "${steps[@]}"; do
   case "$s" in
-    cache) step_cache; stamp "cache" ;;
+    cache) step_cache; stamp "Qt, SQLite and GoogleTest for Windows" ;;
+    build) step_build; stamp "our programs and tests for Windows, and the zip" ;;
+    test) scripts/wine-tests.sh build/windows; stamp "the Qt-free tests under Wine" ;;
+    e2e) scripts/wine-e2e.sh build/windows; stamp "dravikPC.exe under Wine end to end" ;;
     *) echo "unknown step $s" >&2; exit 2 ;;
   esac
 done

@@ -26,11 +26,12 @@ mkdir -p "$scratch"
 unzip -q "$zip" -d "$scratch"
 app=$(ls -d "$scratch"/dravikPC-*-win64)
 
-# 1. Imports: in the folder, or a system DLL of Wine's.
+# 1. Imports: in the folder, a system DLL of Wine's, or an API set (api-ms-win-*).
 system32=$WINEPREFIX/drive_c/windows/system32
 missing=0
 while read -r file; do
   for dll in $(x86_64-w64-mingw32-objdump -p "$file" | awk '/DLL Name:/ {print $3}'); do
+    case "$dll" in api-ms-win-*|ext-ms-win-*) continue ;; esac  # API sets: the loader maps them
     if ! find "$app" "$system32" -maxdepth 2 -iname "$dll" | grep -q .; then
       echo "wine-e2e: $(basename "$file") imports $dll, which is neither in the zip nor in Windows" >&2
       missing=1
@@ -64,6 +65,8 @@ qt=${DRAVIK_WIN_PREFIX:-${DRAVIK_WIN_CACHE:-$HOME/.cache/dravik-win}/current}
 cp "$build/tools/dravik-tour/dravik-tour.exe" "$qt/bin/Qt6Test.dll" "$app/"
 export DRAVIK_DEVICEMAP=$WINEPREFIX/linux-devicemap
 coproc SIM { exec build/default/sim/dravik-sim --config sim/instruments/plus-metric-ms2.json; }
+sim_pid=$SIM_PID
+trap 'kill "$sim_pid" 2>/dev/null || true; wine_end' EXIT
 read -r -t 15 first <&"${SIM[0]}"
 # Its first line is "COM<n> <tty>" (n: its number in the Linux device map); Wine gets 100 + n.
 tty=${first#* }
@@ -76,8 +79,8 @@ status=0
 (cd "$app" && wine ./dravik-tour.exe --port "$port" --window 'C:\e2e\window.png' --report 'C:\e2e\report.pdf') \
   >"$scratch/tour.log" 2>&1 || status=$?
 tr -d '\r' <"$scratch/tour.log" | sed 's/^/dravik-tour.exe: /'
-exec {SIM[1]}>&-  # dravik-sim ends at the end of its input
-wait "$SIM_PID" 2>/dev/null || true
+kill "$sim_pid" 2>/dev/null || true  # dravik-sim ends on SIGTERM and removes its link
+wait "$sim_pid" 2>/dev/null || true
 [ "$status" -eq 0 ] || { echo "wine-e2e: the tour failed" >&2; exit 1; }
 pages=$(pdfinfo "$scratch/report.pdf" | awk '/^Pages:/ {print $2}')
 echo "report.pdf: a PDF of $pages page(s), $(du -k "$scratch/report.pdf" | cut -f1) KB, printed under Wine"

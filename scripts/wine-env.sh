@@ -20,7 +20,7 @@ wine_begin() {
   wineserver -w
   wineserver -p 2>/dev/null  # one server for all the runs that follow (each start would otherwise wait for it)
   rm -f "$WINEPREFIX"/dosdevices/com*
-  wine reg delete 'HKLM\Hardware\DeviceMap\SerialComm' /f >/dev/null 2>&1 || true
+  wine reg delete 'HKLM\Hardware\DeviceMap\SerialComm' /va /f >/dev/null 2>&1 || true  # its values: the key is volatile
   # MinGW's C++ runtime for executables run from the build folder (the zip carries its own).
   local dirs=() dll
   for dll in libstdc++-6.dll libwinpthread-1.dll; do
@@ -39,7 +39,8 @@ wine_map_port() {
   local number=$1 tty=$2
   [ "$number" -gt 100 ] || { echo "wine: refusing to map COM$number (only numbers above 100)" >&2; return 1; }
   ln -sfn "$tty" "$WINEPREFIX/dosdevices/com$number"
-  wine reg add 'HKLM\Hardware\DeviceMap\SerialComm' /v "$tty" /d "COM$number" /f >/dev/null
+  # The value's name is the device's, as Windows names them (\Device\Serial<n>); its data the port.
+  wine reg add 'HKLM\Hardware\DeviceMap\SerialComm' /v "\\Device\\Serial$number" /d "COM$number" /f >/dev/null
 }
 
 wine_xvfb_pid=""
