@@ -16,6 +16,7 @@ steps=("$@")
 [ ${#steps[@]} -gt 0 ] || steps=(cache build test e2e)
 
 cache=${DRAVIK_WIN_CACHE:-$HOME/.cache/dravik-win}
+export DRAVIK_WIN_PREFIX=$cache/current  # for the toolchain file and scripts/wine-e2e.sh
 jobs=2   # the machine is shared: never more than its two cores
 triple=x86_64-w64-mingw32
 
@@ -121,7 +122,8 @@ step_cache() {
 }
 
 step_build() {
-  cmake --preset windows >/dev/null
+  # --fresh: the cache folder may have moved or been rebuilt since the last configure.
+  cmake --preset windows --fresh >/dev/null
   cmake --build --preset windows -j "$jobs"
   rm -f build/windows/dravikPC-*-win64.zip
   (cd build/windows && cpack -G ZIP >/dev/null)
