@@ -5,6 +5,19 @@
 
 namespace tour {
 
+namespace {
+
+// A whole decimal number from `low` to `high` into `out`; false (and `out` untouched) otherwise.
+bool ParseNumber(const std::string& text, long low, long high, std::optional<int>& out) {
+  char* end = nullptr;
+  const long number = std::strtol(text.c_str(), &end, 10);
+  if (end == text.c_str() || *end != '\0' || number < low || number > high) return false;
+  out = static_cast<int>(number);
+  return true;
+}
+
+}  // namespace
+
 std::string TourUsage() {
   return "usage: dravik-tour [options] [-- dravik-sim options]\n"
          "Runs dravikPC's window against dravik-sim without a display (Qt's offscreen platform):\n"
@@ -47,21 +60,13 @@ bool ParseTourOptions(const std::vector<std::string>& args, TourOptions& options
     } else if (opt == "--sim") {
       options.sim = value;
     } else if (opt == "--port") {
-      char* end = nullptr;
-      const long number = std::strtol(value.c_str(), &end, 10);
-      if (*end != '\0' || number < 1 || number > 255) {
+      if (!ParseNumber(value, 1, 255, options.port)) {
         error = "--port takes a COM number from 1 to 255";
         return false;
       }
-      options.port = static_cast<int>(number);
-    } else {
-      char* end = nullptr;
-      const long seconds = std::strtol(value.c_str(), &end, 10);
-      if (*end != '\0' || seconds < 1 || seconds > 3600) {
-        error = "--step-timeout takes a number of seconds from 1 to 3600";
-        return false;
-      }
-      options.stepTimeoutS = static_cast<int>(seconds);
+    } else if (!ParseNumber(value, 1, 3600, options.stepTimeoutS)) {
+      error = "--step-timeout takes a number of seconds from 1 to 3600";
+      return false;
     }
   }
   return true;
