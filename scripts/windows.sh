@@ -108,7 +108,10 @@ step_cache() {
     part "sources fetched"
     DRAVIK_WIN_PREFIX=$prefix build_sqlite "$(ls -d "$work"/sqlite3-*/)" "$prefix"
     part "SQLite built"
-    DRAVIK_WIN_PREFIX=$prefix build_qt "$(ls -d "$work"/qt6-base-*/)" "$work/qt-build" "$prefix"
+    if ! DRAVIK_WIN_PREFIX=$prefix build_qt "$(ls -d "$work"/qt6-base-*/)" "$work/qt-build" "$prefix"; then
+      tail -n 40 "$work"/qt-build.configure.log "$work"/qt-build.log 2>/dev/null  # the logs go with $work
+      exit 1
+    fi
     part "Qt built"
     DRAVIK_WIN_PREFIX=$prefix build_gtest "$work/gtest-build" "$prefix"
     part "GoogleTest built"
