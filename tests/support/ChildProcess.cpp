@@ -136,6 +136,8 @@ int ChildProcess::Stop(int signal) {
   return WIFEXITED(status_) ? WEXITSTATUS(status_) : -1;
 }
 
+void ChildProcess::Kill() { Stop(SIGKILL); }
+
 void ChildProcess::Reap() {
   while (::waitpid(pid_, &status_, 0) < 0 && errno == EINTR) {
   }

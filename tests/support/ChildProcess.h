@@ -29,6 +29,8 @@ public:
   // Sends `signal`, waits for the end (SIGKILL after 10 s) and returns the exit status, or -1
   // when it did not exit normally.
   int Stop(int signal);
+  // SIGKILL, and waits until it has ended.
+  void Kill();
   bool Running() const { return pid_ > 0; }
 
   // Reads its standard output (and a captured standard error) until both have ended or

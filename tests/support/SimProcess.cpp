@@ -1,8 +1,6 @@
 // dravik-sim as a child process.
 #include "tests/support/SimProcess.h"
 
-#include <signal.h>
-
 #include <QJsonDocument>
 #include <QRegularExpression>
 #include <stdexcept>
@@ -66,4 +64,6 @@ bool SimProcess::Quit(int timeoutMs, std::string& error) {
 
 int SimProcess::Stop(int signal) { return process_ ? process_->Stop(signal) : -1; }
 
-void SimProcess::Kill() { Stop(SIGKILL); }
+void SimProcess::Kill() {
+  if (process_) process_->Kill();
+}
