@@ -1,6 +1,7 @@
 // Reading read-outs back: one by id, re-decoded from its reply frames, and the ids and test
 // rows that a filter selects.
 #include <QSqlError>
+#include <algorithm>
 
 #include "archive/Archive.h"
 
@@ -92,6 +93,7 @@ bool Archive::BindFilter(QSqlQuery& query, const std::string& select, const Read
   QString sql = QString::fromStdString(select);
   if (!where.isEmpty()) sql += QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
   sql += QLatin1String(" ORDER BY ") + QLatin1String(order);
+  if (f.limit) sql += QStringLiteral(" LIMIT %1").arg(std::max<int64_t>(*f.limit, 0));
   if (!query.prepare(sql)) return Fail("could not be read", query.lastError().databaseText());
   for (const QVariant& v : values) query.addBindValue(v);
   return Exec(query, "could not be read");
@@ -121,6 +123,22 @@ std::optional<QSqlQuery> Archive::TestRows(const ReadoutFilter& filter) {
   });
   if (!done) return std::nullopt;
   return rows;
+}
+
+std::optional<std::vector<std::string>> Archive::Serials() {
+  std::vector<std::string> serials;
+  const bool done = Read([&] {
+    serials.clear();
+    QSqlQuery q(Database());
+    q.setForwardOnly(true);
+    if (!q.prepare(QStringLiteral("SELECT DISTINCT serial FROM instrument ORDER BY serial")) ||
+        !Exec(q, "could not be read"))
+      return false;
+    while (q.next()) serials.push_back(Text(q.value(0)));
+    return true;
+  });
+  if (!done) return std::nullopt;
+  return serials;
 }
 
 }  // namespace archive
