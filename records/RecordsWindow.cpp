@@ -127,11 +127,11 @@ void RecordsWindow::BuildSearchRow(QWidget* parent, QHBoxLayout* row) {
     connect(check, &QCheckBox::toggled, this, [this] {
       FromEdit->setEnabled(FromCheck->isChecked());
       ToEdit->setEnabled(ToCheck->isChecked());
+      KeepRangeForward();
       RunSearch();
     });
-  // A range is never backwards: the last day is never before the first.
-  connect(FromEdit, &QDateEdit::dateChanged, this, [this](QDate from) {
-    ToEdit->setMinimumDate(from);
+  connect(FromEdit, &QDateEdit::dateChanged, this, [this] {
+    KeepRangeForward();
     RunSearch();
   });
   connect(ToEdit, &QDateEdit::dateChanged, this, [this] { RunSearch(); });
@@ -217,11 +217,19 @@ void RecordsWindow::SetDateRange(std::optional<QDate> from, std::optional<QDate>
   FromCheck->setChecked(from.has_value());
   ToCheck->setChecked(to.has_value());
   if (from) FromEdit->setDate(*from);
-  ToEdit->setMinimumDate(FromEdit->date());
+  KeepRangeForward();
   if (to) ToEdit->setDate(*to);
   FromEdit->setEnabled(from.has_value());
   ToEdit->setEnabled(to.has_value());
   RunSearch();
+}
+
+void RecordsWindow::KeepRangeForward() {
+  // A range is never backwards: with a first day, the last is never before it.
+  if (FromCheck->isChecked())
+    ToEdit->setMinimumDate(FromEdit->date());
+  else
+    ToEdit->clearMinimumDate();
 }
 
 void RecordsWindow::SetInstrument(const QString& serial) {

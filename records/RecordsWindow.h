@@ -89,6 +89,7 @@ private:
   void BuildActions();
   void OpenArchive();
   void FillInstruments();
+  void KeepRangeForward();
   void RunSearch();
   void ShowCurrent();
   void RenderDetail();
