@@ -2,6 +2,7 @@
 // rows that a filter selects.
 #include <QSqlError>
 #include <algorithm>
+#include <limits>
 
 #include "archive/Archive.h"
 
@@ -79,13 +80,18 @@ bool Archive::BindFilter(QSqlQuery& query, const std::string& select, const Read
     }
   }
   if (f.serial) {
-    where << QStringLiteral("serial = ?");
+    // With a limit the rows wanted come first in time order: "+serial" keeps SQLite on the time
+    // index (below), checking the serial row by row, so that it stops at the limit instead of
+    // sorting every test of that instrument (a quarter of a second for 14,000 read-outs).
+    where << QLatin1String(f.limit ? "+serial = ?" : "serial = ?");
     values << QString::fromStdString(*f.serial);
   }
-  if (f.sinceUtcMs) {
-    where << QStringLiteral("read_at_utc_ms >= ?");
-    values << QVariant::fromValue<qint64>(*f.sinceUtcMs);
-  }
+  // Always a time range, from the earliest time there is when none is asked for: an archive
+  // has no planner statistics, and without one SQLite sorts every test of the archive before
+  // the first row comes; with it, it walks readout_by_time in the order asked for and stops at
+  // the limit (10 ms instead of a second for the newest 10,000 tests of 100,000 read-outs).
+  where << QStringLiteral("read_at_utc_ms >= ?");
+  values << QVariant::fromValue<qint64>(f.sinceUtcMs.value_or(std::numeric_limits<qint64>::min()));
   if (f.untilUtcMs) {
     where << QStringLiteral("read_at_utc_ms < ?");
     values << QVariant::fromValue<qint64>(*f.untilUtcMs);

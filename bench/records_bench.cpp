@@ -5,7 +5,8 @@
 //           query, every listed row fetched and sorted, the columns sized. The first window of a
 //           process (the SQLite driver loads then), and the median of later ones.
 //   filter  typing a whole registration into the search (20 read-outs), a part of one ("AB12",
-//           about 2,200 read-outs, more tests than are listed) and clearing it again.
+//           about 2,200 read-outs), clearing it again, and choosing one instrument (a seventh of
+//           the read-outs, more tests than are listed).
 //   sort    sorting the listed tests by verdict and by peak.
 // The window is real, on Qt's offscreen platform. Usage: records_bench [--dir DIR] [--readouts N] [--runs N]
 #include <QApplication>
@@ -73,11 +74,13 @@ int main(int argc, char** argv) {
     w.reset();
     opens.push_back(Time([&] { w = NewWindow(big, config); }));
   }
-  std::vector<double> whole, part, cleared, byVerdict, byPeak;
+  std::vector<double> whole, part, cleared, instrument, byVerdict, byPeak;
   for (int i = 0; i < runs; ++i) {
     whole.push_back(Time([&] { w->SetVehicleSearch(QStringLiteral("ab%1cde").arg(100 + i)); }));
     part.push_back(Time([&] { w->SetVehicleSearch(QStringLiteral("AB12")); }));
     cleared.push_back(Time([&] { w->SetVehicleSearch(QString()); }));
+    instrument.push_back(Time([&] { w->SetInstrument(QStringLiteral("0042")); }));
+    w->SetInstrument(QString());
     byVerdict.push_back(Time([&] { w->Table->sortByColumn(kColVerdict, Qt::AscendingOrder); }));
     byPeak.push_back(Time([&] { w->Table->sortByColumn(kColPeak, Qt::DescendingOrder); }));
     w->Table->sortByColumn(kColReadAt, Qt::DescendingOrder);
@@ -93,6 +96,9 @@ int main(int argc, char** argv) {
   Row("filter by a part (\"AB12\": about 2,200 read-outs)", "< 200 ms", part, *w);
   w->SetVehicleSearch(QString());
   Row("clear the search", "", cleared, *w);
+  w->SetInstrument(QStringLiteral("0042"));
+  Row("filter by instrument (\"0042\": 14,286 read-outs)", "", instrument, *w);
+  w->SetInstrument(QString());
   Row("sort the listed tests by verdict", "", byVerdict, *w);
   Row("sort the listed tests by peak", "", byPeak, *w);
   return 0;

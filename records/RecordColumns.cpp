@@ -37,18 +37,20 @@ void RecordColumns::SetRegime(std::optional<protocol::Regime> regime) {
 
 void RecordColumns::setSourceModel(QAbstractItemModel* source) {
   beginResetModel();
-  if (sourceModel()) disconnect(sourceModel(), nullptr, this, nullptr);
+  for (const QMetaObject::Connection& c : connections_) disconnect(c);
+  connections_.clear();
   QAbstractProxyModel::setSourceModel(source);
   if (source) {
     // A query model resets when its query changes and inserts rows as it fetches them.
-    connect(source, &QAbstractItemModel::modelAboutToBeReset, this, [this] { beginResetModel(); });
-    connect(source, &QAbstractItemModel::modelReset, this, [this] { endResetModel(); });
-    connect(source, &QAbstractItemModel::rowsAboutToBeInserted, this,
-            [this](const QModelIndex&, int first, int last) { beginInsertRows({}, first, last); });
-    connect(source, &QAbstractItemModel::rowsInserted, this, [this] { endInsertRows(); });
-    connect(source, &QAbstractItemModel::rowsAboutToBeRemoved, this,
-            [this](const QModelIndex&, int first, int last) { beginRemoveRows({}, first, last); });
-    connect(source, &QAbstractItemModel::rowsRemoved, this, [this] { endRemoveRows(); });
+    connections_ = {
+        connect(source, &QAbstractItemModel::modelAboutToBeReset, this, [this] { beginResetModel(); }),
+        connect(source, &QAbstractItemModel::modelReset, this, [this] { endResetModel(); }),
+        connect(source, &QAbstractItemModel::rowsAboutToBeInserted, this,
+                [this](const QModelIndex&, int first, int last) { beginInsertRows({}, first, last); }),
+        connect(source, &QAbstractItemModel::rowsInserted, this, [this] { endInsertRows(); }),
+        connect(source, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+                [this](const QModelIndex&, int first, int last) { beginRemoveRows({}, first, last); }),
+        connect(source, &QAbstractItemModel::rowsRemoved, this, [this] { endRemoveRows(); })};
   }
   endResetModel();
 }

@@ -6,6 +6,7 @@
 #pragma once
 #include <QAbstractProxyModel>
 #include <optional>
+#include <vector>
 
 #include "protocol/Verdicts.h"
 
@@ -53,4 +54,5 @@ private:
   QVariant VerdictData(int row, int role) const;
 
   std::optional<protocol::Regime> regime_;
+  std::vector<QMetaObject::Connection> connections_;  // to the source model
 };

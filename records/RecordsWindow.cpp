@@ -70,6 +70,7 @@ RecordsWindow::RecordsWindow(const archive::LocationResult& where, std::unique_p
   Table->verticalHeader()->hide();
   Table->verticalHeader()->setDefaultSectionSize(Table->fontMetrics().height() + 6);
   Table->horizontalHeader()->setStretchLastSection(true);
+  Table->horizontalHeader()->setResizeContentsPrecision(100);
   Table->setAlternatingRowColors(true);
   Table->setWordWrap(false);
   auto* side = new QWidget(split);
@@ -258,7 +259,12 @@ void RecordsWindow::RunSearch() {
   if (table_.Truncated())
     count = QStringLiteral("The newest %1 tests are listed: narrow the search to list older ones.").arg(rows);
   Count->setText(archive_.IsOpen() ? count : QString());
-  Table->resizeColumnsToContents();
+  // The columns take their widths from the first tests listed (the first hundred rows), once:
+  // later searches keep them, and whatever the examiner made of them.
+  if (!columnsSized_ && rows > 0) {
+    Table->resizeColumnsToContents();
+    columnsSized_ = true;
+  }
   ShowCurrent();
   UpdateActions();
 }

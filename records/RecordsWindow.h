@@ -111,5 +111,6 @@ private:
   std::optional<protocol::ReadoutRecord> current_;  // the current row's read-out
   std::unique_ptr<QPrinter> printer_;              // keeps the examiner's printer choices
   QString archiveProblem_;                          // the archive's state, for the banner
+  bool columnsSized_ = false;                       // the columns have taken their widths
   QString searchProblem_;                           // why the last search failed, for the banner
 };
