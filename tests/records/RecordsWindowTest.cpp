@@ -30,7 +30,9 @@ QDate LocalDay(int64_t utcMs) { return QDateTime::fromMSecsSinceEpoch(utcMs).dat
 TEST_F(RecordsTest, ListsSearchesSortsAndShowsTheSelectedReadOut) {
   protocol::ReadoutRecord plain = PlainReadout(580, kAt - 2 * kDay);
   plain.vehicle = "P123 ABC";
-  const auto kept = Keep({PlusReadout({650, 370, 240}, "ab12 cde", kAt), plain,
+  protocol::ReadoutRecord newest = PlusReadout({650, 370, 240}, "ab12 cde", kAt);
+  newest.examiner = "<b>J. Smith</b>";  // shown as typed, not as markup
+  const auto kept = Keep({newest, plain,
                           PlusReadout({560, 300, 100}, "WX63 KLM", kAt - 10 * kDay, false)});
   auto w = Window();
   EXPECT_TRUE(w->Banner->isHidden());
