@@ -24,7 +24,8 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME dravikpc)
 set(CPACK_PACKAGE_VENDOR "dravikPC")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "companion program of the dravik brake-test decelerometer")
-set(CPACK_PACKAGE_DESCRIPTION
+# One string: set() with several makes a list, which put a ";" at the start of every line.
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "dravikPC reads a dravik or dravik+ brake-test decelerometer over a serial port (a USB-serial\n"
     "adapter or a built-in port), shows its status, configuration and three stored brake tests in\n"
     "one window and prints a one-page test report, keeping every read-out in a results archive.\n"
