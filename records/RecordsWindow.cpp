@@ -20,6 +20,7 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include "protocol/ExportFields.h"
 #include "records/RecordDetail.h"
 
 namespace {
@@ -29,6 +30,17 @@ QString Sentence(const std::string& text) {
   if (!s.isEmpty()) s[0] = s[0].toUpper();
   if (!s.endsWith(QLatin1Char('.'))) s += QLatin1Char('.');
   return s;
+}
+
+// A regime's rules, one line each, for its tooltip.
+QString RegimeRules(const protocol::Regime& regime) {
+  QStringList lines;
+  for (const protocol::VerdictRule& rule : regime.rules)
+    lines << QStringLiteral("%1 brake: %2 reading at least %3 %g (%4)")
+                 .arg(QLatin1String(protocol::BrakeKey(rule.brake)), QLatin1String(protocol::ReadingKey(rule.reading)))
+                 .arg(rule.minimumPercentG)
+                 .arg(QString::fromStdString(rule.source));
+  return lines.join(QLatin1Char('\n'));
 }
 
 QDateEdit* DateEdit(QWidget* parent) {
@@ -43,7 +55,7 @@ QDateEdit* DateEdit(QWidget* parent) {
 
 RecordsWindow::RecordsWindow(const archive::LocationResult& where, std::unique_ptr<RegimeChoice> regimes,
                              QWidget* parent)
-    : QMainWindow(parent), where_(where), regimes_(std::move(regimes)), table_(this) {
+    : QMainWindow(parent), where_(where), regimes_(std::move(regimes)) {
   setWindowTitle(QStringLiteral("dravikPC Records"));
   setObjectName(QStringLiteral("RecordsWindow"));
   ShowMessage = [this](const QString& text) { QMessageBox::warning(this, windowTitle(), text); };
@@ -112,7 +124,10 @@ void RecordsWindow::BuildSearchRow(QWidget* parent, QHBoxLayout* row) {
   ToEdit = DateEdit(parent);
   InstrumentCombo = new QComboBox(parent);
   RegimeCombo = new QComboBox(parent);
-  for (const protocol::Regime& r : regimes_->Regimes()) RegimeCombo->addItem(QString::fromStdString(r.name));
+  for (const protocol::Regime& r : regimes_->Regimes()) {
+    RegimeCombo->addItem(QString::fromStdString(r.name));
+    RegimeCombo->setItemData(RegimeCombo->count() - 1, RegimeRules(r), Qt::ToolTipRole);
+  }
   RegimeCombo->setCurrentIndex(regimes_->Chosen());
   row->addWidget(new QLabel(QStringLiteral("Vehicle"), parent));
   row->addWidget(VehicleEdit, 1);
