@@ -100,6 +100,8 @@ public:
   // Read-out `id` as kept: the state re-decoded from its reply frames (protocol::ApplyReply, in
   // step order), with the examiner's texts and brake ticks as last attached.
   std::optional<protocol::ReadoutRecord> Load(int64_t id);
+  // The last Load found no read-out of that id (the archive itself was read).
+  bool NotFound() const { return notFound_; }
   // The ids of the read-outs that match, oldest first (by read-out time, then id).
   std::optional<std::vector<int64_t>> Find(const ReadoutFilter& filter);
   // The rows of test_row that match (columns in TestRowColumn order), newest read-out first,
@@ -145,6 +147,7 @@ private:
   int schema_ = 0;
   std::string notice_;
   std::string error_;
+  bool notFound_ = false;  // the last Load's id is not in the archive
 };
 
 }  // namespace archive

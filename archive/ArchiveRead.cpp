@@ -54,6 +54,7 @@ std::optional<protocol::ReadoutRecord> Archive::Load(int64_t id) {
     }
     return true;
   });
+  notFound_ = done && !found;
   if (!done) return std::nullopt;
   if (!found) {
     Fail("holds no read-out " + std::to_string(id), {});

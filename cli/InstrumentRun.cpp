@@ -82,8 +82,10 @@ void InstrumentRun::OperationFailed(const SessionFailure& failure) {
   if (std::find(told_.begin(), told_.end(), failure.operation) != told_.end()) return;
   told_.push_back(failure.operation);
   EndProgressLine();
+  // A refused erase gives its reason on a line of its own, as the window's box does.
+  const QString separator = failure.operation == SessionOperation::Erase ? QStringLiteral("\n") : QStringLiteral(": ");
   Say(QString::fromStdString(failure.message) +
-      (failure.reason.empty() ? QString() : QStringLiteral(": ") + QString::fromStdString(failure.reason).trimmed()));
+      (failure.reason.empty() ? QString() : separator + QString::fromStdString(failure.reason).trimmed()));
 }
 
 void InstrumentRun::OperationSucceeded(SessionOperation operation) { std::erase(told_, operation); }

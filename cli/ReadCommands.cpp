@@ -7,7 +7,8 @@
 #include "cli/ExitStatus.h"
 #include "cli/InstrumentCommands.h"
 #include "cli/InstrumentRun.h"
-#include "cli/ReadoutText.h"
+#include "cli/CliArchive.h"
+#include "cli/ReadoutOutput.h"
 
 namespace {
 
@@ -38,6 +39,7 @@ std::variant<InstrumentOptions, int> ReadInstrumentOptions(const CommandParser& 
   return InstrumentOptions{*port, *timeout * 1000};
 }
 
+// The read-out the session now holds, as it is kept and printed.
 protocol::ReadoutRecord RecordOf(const InstrumentRun& run, InstrumentSession& session) {
   protocol::ReadoutRecord record;
   record.port = run.Port();
@@ -61,6 +63,17 @@ std::optional<int> StartAndRead(InstrumentRun& run, const InstrumentOptions& o) 
   return kExitNoReadout;
 }
 
+// Keeps `record` in `archive` (its id then set); false with the reason said.
+bool KeepRecord(archive::Archive& archive, protocol::ReadoutRecord& record) {
+  const std::optional<archive::KeepResult> kept = archive.Keep(record);
+  if (!kept) {
+    Say(QStringLiteral("dravik: ") + ArchiveProblem(archive, "written"));
+    return false;
+  }
+  record.id = kept->id;
+  return true;
+}
+
 // After a command that restarts the read-out ("set time", "CLEAR"): its read-out back.
 std::optional<int> ReadBack(InstrumentRun& run, const InstrumentOptions& o, const char* what) {
   if (run.AwaitReadout(o.timeoutMs)) return std::nullopt;
@@ -74,23 +87,37 @@ std::optional<int> ReadBack(InstrumentRun& run, const InstrumentOptions& o, cons
 }  // namespace
 
 int RunRead(const QStringList& args) {
-  CommandParser p(QStringLiteral("read"), QStringLiteral("Read the instrument on COM N and print the read-out."));
+  CommandParser p(QStringLiteral("read"), QStringLiteral("Read the instrument on COM N, keep the read-out and print it."));
   AddInstrumentOptions(p);
   p.parser.addOption({QStringLiteral("format"), QStringLiteral("text, json or csv (default text)."),
                       QStringLiteral("format"), QStringLiteral("text")});
   p.parser.addOption({QStringLiteral("no-archive"), QStringLiteral("Do not keep the read-out in the archive.")});
+  AddRegimeOption(p);
   if (const auto end = ParseCommand(p, args)) return *end;
   const auto options = ReadInstrumentOptions(p);
   if (const int* status = std::get_if<int>(&options)) return *status;
   const InstrumentOptions& o = std::get<InstrumentOptions>(options);
-  const QString format = p.parser.value(QStringLiteral("format"));
-  if (format != QStringLiteral("text"))
-    return UsageError(p.command, QStringLiteral("--format is text, json or csv, not \"%1\"").arg(format));
+  const auto format = FormatOption(p, {QStringLiteral("text"), QStringLiteral("json"), QStringLiteral("csv")});
+  if (!format) return kExitUsage;
+  int status = kExitDone;
+  const std::optional<protocol::Regime> regime = RegimeOption(p, status);
+  if (status != kExitDone) return status;
 
   InstrumentRun run(o.port);
   if (const auto end = StartAndRead(run, o)) return *end;
-  Print(ReadoutText(RecordOf(run, run.Session())));
-  return kExitDone;
+  protocol::ReadoutRecord record = RecordOf(run, run.Session());
+  // The read-out is printed whether or not it could be kept.
+  if (!p.parser.isSet(QStringLiteral("no-archive"))) {
+    CliArchive kept = OpenCliArchive(archive::Archive::Mode::ReadWrite);
+    if (!kept.error.isEmpty()) {
+      Say(QStringLiteral("dravik: ") + kept.error);
+      status = kExitArchiveFailed;
+    } else if (kept.archive && !KeepRecord(*kept.archive, record)) {
+      status = kExitArchiveFailed;
+    }
+  }
+  WriteOutput(FormatReadout(record, *format, regime ? &*regime : nullptr), QString());
+  return status;
 }
 
 int RunSetTime(const QStringList& args) {
@@ -121,11 +148,27 @@ int RunClear(const QStringList& args) {
   const InstrumentOptions& o = std::get<InstrumentOptions>(options);
   if (!p.parser.isSet(QStringLiteral("yes")))
     return UsageError(p.command, QStringLiteral("this erases the instrument's results for good: add --yes to go ahead"));
+  // Nothing is erased that was not kept: without a usable archive nothing is sent.
+  CliArchive kept = OpenCliArchive(archive::Archive::Mode::ReadWrite);
+  if (!kept.error.isEmpty()) {
+    Say(QStringLiteral("dravik: %1\n%2").arg(QString::fromStdString(kEraseRefused), kept.error));
+    return kExitArchiveFailed;
+  }
 
   InstrumentRun run(o.port);
   if (const auto end = StartAndRead(run, o)) return *end;
-  run.Session().ClearResults();
+  if (kept.archive) {
+    run.Session().BeforeErase = [&](std::string& reason) {
+      protocol::ReadoutRecord record = RecordOf(run, run.Session());
+      if (kept.archive->Keep(record)) return true;
+      reason = ArchiveProblem(*kept.archive, "written").toStdString();
+      return false;
+    };
+  }
+  if (!run.Session().ClearResults()) return kExitArchiveFailed;  // told by the session's failure
   if (const auto end = ReadBack(run, o, "CLEAR")) return *end;
-  Print(ReadoutText(RecordOf(run, run.Session())));
+  protocol::ReadoutRecord after = RecordOf(run, run.Session());
+  if (kept.archive && !KeepRecord(*kept.archive, after)) return kExitArchiveFailed;
+  WriteOutput(FormatReadout(after, ReadoutFormat::Text, nullptr), QString());
   return kExitDone;
 }

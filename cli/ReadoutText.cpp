@@ -4,6 +4,9 @@
 #include <QDateTime>
 #include <QStringList>
 
+#include "protocol/ExportFields.h"
+#include "protocol/Protocol.h"
+
 namespace {
 
 QString Latin1(const std::string& text) { return QString::fromLatin1(text.c_str()).trimmed(); }
@@ -27,6 +30,7 @@ QString InstrumentGroup(const protocol::ReadoutRecord& r) {
                .arg(s.plusModel() ? QStringLiteral("dravik+") : QStringLiteral("dravik"), Latin1(s.serial))
                .arg(r.port)
                .arg(readAt);
+  if (r.id) lines << QStringLiteral("  kept in the archive as read-out %1").arg(*r.id);
   lines << QStringLiteral("  ") + Latin1(s.calibration.versionText);
   lines << QStringLiteral("  ") + QString::fromLatin1(s.calibration.calibText.c_str());
   lines << QStringLiteral("  ") + Latin1(s.calibration.byWhoText);
@@ -43,47 +47,58 @@ QString ConfigurationGroup(const protocol::InstrumentState& s) {
            Box(b.flags17, "Measure Pull"));
 }
 
-QString ResultsGroup(const protocol::ReadoutRecord& r) {
-  const protocol::InstrumentState& s = r.state;
-  const bool plus = s.plusModel();
-  const bool pull = s.configView.pullFieldsVisible;
-  const int tests = plus ? 3 : 1;
-  static const char* const kCaptions[] = {"Main brake", "Secondary", "Parking"};
-  struct Row {
-    const char* label;
-    std::string protocol::TestState::*text;
-    bool shown;
-  };
-  const Row rows[] = {
-      {"", &protocol::TestState::date, true},
-      {"Peak Decel.", &protocol::TestState::peak, true},
-      {"Mean Decel.", &protocol::TestState::mean, true},
-      {"Test Speed", &protocol::TestState::speed, plus},
-      {"Stop Time", &protocol::TestState::stop, plus},
-      {"Distance", &protocol::TestState::distance, plus},
-      {"Pull", &protocol::TestState::angle, pull},
-      {"", &protocol::TestState::sideways, pull},
-  };
-  QString header = QStringLiteral("Results").leftJustified(16);
-  for (int t = 0; t < tests; ++t) {
-    const QString caption = r.brakeTicked[static_cast<std::size_t>(t)] ? QLatin1String(kCaptions[t])
-                                                                       : QStringLiteral("Test %1").arg(t + 1);
-    header += (plus ? caption : QString()).leftJustified(16);
+const char* RowLabel(protocol::Quantity q) {
+  switch (q) {
+    case protocol::Quantity::Peak: return "Peak Decel.";
+    case protocol::Quantity::Mean: return "Mean Decel.";
+    case protocol::Quantity::Speed: return "Test Speed";
+    case protocol::Quantity::StopTime: return "Stop Time";
+    case protocol::Quantity::Distance: return "Distance";
+    case protocol::Quantity::PullAngle: return "Pull";
+    case protocol::Quantity::PullSideways: return "Pull sideways";
   }
-  QStringList lines{TrimEnd(header)};
-  for (const Row& row : rows) {
-    if (!row.shown) continue;
-    QString line = QStringLiteral("  ") + QString::fromLatin1(row.label).leftJustified(14);
-    for (int t = 0; t < tests; ++t) line += Latin1(s.tests[static_cast<std::size_t>(t)].*row.text).leftJustified(16);
-    lines << TrimEnd(line);
+  return "";
+}
+
+// One row: its label, then one cell per shown test.
+QString Row(const QString& label, const QStringList& cells) {
+  QString line = QStringLiteral("  ") + label.leftJustified(14);
+  for (const QString& cell : cells) line += cell.leftJustified(16);
+  return TrimEnd(line);
+}
+
+// The tests the window shows, in columns: brake ticks, date and every shown box, and with a
+// regime the verdicts.
+QString ResultsGroup(const protocol::ReadoutRecord& r, const protocol::Regime* regime) {
+  const std::vector<protocol::ExportedTest> tests = protocol::ExportedTests(r, regime);
+  QStringList header, brakes, dates, verdicts;
+  bool ticked = false;
+  for (const protocol::ExportedTest& t : tests) {
+    header << QStringLiteral("Test %1").arg(t.number);
+    brakes << (t.brake ? QLatin1String(protocol::BrakeKey(*t.brake)) : QStringLiteral("-"));
+    ticked = ticked || t.brake.has_value();
+    dates << Latin1(r.state.tests[static_cast<std::size_t>(t.number - 1)].date);
+    if (t.assessment) verdicts << QLatin1String(protocol::VerdictText(t.assessment->verdict));
   }
+  QStringList lines{TrimEnd(QStringLiteral("Results").leftJustified(16) + Row(QString(), header).mid(16))};
+  if (ticked) lines << Row(QStringLiteral("Brake"), brakes);
+  lines << Row(QStringLiteral("Date"), dates);
+  for (const protocol::Quantity q : protocol::ShownQuantities(r.state)) {
+    QStringList cells;
+    for (const protocol::ExportedTest& t : tests) {
+      const protocol::ShownQuantity* shown = t.Find(q);
+      cells << (shown ? QString::fromLatin1(shown->text.c_str()) : QString());
+    }
+    lines << Row(QLatin1String(RowLabel(q)), cells);
+  }
+  if (regime) lines << Row(QStringLiteral("Verdict"), verdicts) << QStringLiteral("  (%1)").arg(QString::fromStdString(regime->name));
   return lines.join(QLatin1Char('\n'));
 }
 
 }  // namespace
 
-QString ReadoutText(const protocol::ReadoutRecord& r) {
-  QStringList groups{InstrumentGroup(r), ConfigurationGroup(r.state), ResultsGroup(r)};
+QString ReadoutText(const protocol::ReadoutRecord& r, const protocol::Regime* regime) {
+  QStringList groups{InstrumentGroup(r), ConfigurationGroup(r.state), ResultsGroup(r, regime)};
   QStringList notes;
   if (!r.vehicle.empty()) notes << QStringLiteral("  Vehicle Reg. ") + QString::fromStdString(r.vehicle);
   if (!r.examiner.empty()) notes << QStringLiteral("  Examiner ") + QString::fromStdString(r.examiner);

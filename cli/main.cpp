@@ -1,7 +1,9 @@
 // dravik: the command line of dravikPC for test stations, fleets and scripts. It reads the
 // instrument through the same session as the window and works on the same archive. Messages go
 // to standard error, data to standard output; the exit status says how it went (ExitStatus.h).
+#include <QApplication>
 #include <QCoreApplication>
+#include <memory>
 #include <clocale>
 #include <functional>
 #include <map>
@@ -9,6 +11,7 @@
 #include "cli/CommandLine.h"
 #include "cli/ExitStatus.h"
 #include "cli/InstrumentCommands.h"
+#include "cli/RecordsCommands.h"
 #include "platform/hooks.h"
 #include "platform/qt/qtpump.h"
 
@@ -22,6 +25,8 @@ const char* const kUsage =
     "  read       read the instrument on a port and print the read-out\n"
     "  set-time   set the instrument's clock to the PC's local time\n"
     "  clear      keep the instrument's results, then erase them\n"
+    "  records    the kept read-outs: list, show, export, report, annotate\n"
+    "  regimes    the regimes verdicts can be given under (--regime)\n"
     "\n"
     "\"dravik <command> --help\" describes a command; \"dravik --version\" prints the version.\n";
 
@@ -31,14 +36,28 @@ const std::map<QString, std::function<int(const QStringList&)>>& Commands() {
       {QStringLiteral("read"), RunRead},
       {QStringLiteral("set-time"), RunSetTime},
       {QStringLiteral("clear"), RunClear},
+      {QStringLiteral("records"), RunRecords},
+      {QStringLiteral("regimes"), RunRegimes},
   };
   return commands;
+}
+
+// The application: QtCore only, but for the one command that lays out and prints a report (on
+// the offscreen platform where there is no display).
+std::unique_ptr<QCoreApplication> MakeApplication(int& argc, char** argv) {
+  QStringList args;
+  for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+  if (!NeedsWidgets(args)) return std::make_unique<QCoreApplication>(argc, argv);
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+      qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  return std::make_unique<QApplication>(argc, argv);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
+  const std::unique_ptr<QCoreApplication> app = MakeApplication(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("dravikPC"));
   QCoreApplication::setApplicationVersion(QStringLiteral(DRAVIK_VERSION));
   // Numbers are shown with the user's decimal separator, as in the window.

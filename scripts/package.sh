@@ -68,6 +68,9 @@ for program in dravikPC dravik-records; do
   echo "package check: the installed $program ran on the offscreen platform until stopped"
 done
 
+# The installed command line answers.
+dravik --version | grep -q '^dravik ' || { echo "package check: the installed dravik did not answer --version" >&2; exit 1; }
+
 # The installed simulator and its sample instruments, read by the program's classes.
 (cd "$scratch" && XDG_RUNTIME_DIR="$scratch/runtime" DRAVIK_DEVICEMAP="$scratch/devicemap" XDG_DATA_HOME="$scratch/data" \
    "$root/build/default/tools/dravik-tour/dravik-tour" --sim /usr/bin/dravik-sim \
