@@ -127,6 +127,7 @@ private:
   bool Read(const std::function<bool()>& work);
   bool Exec(QSqlQuery& query, const char* what);
   bool Exec(const std::string& sql, const char* what);
+  bool ExecWaitingOutBusy(const char* sql, const char* what);  // SQLite: retries while busy
   bool Fail(const std::string& what, const QString& detail);
   bool Writable();
 
