@@ -4,7 +4,9 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QDeadlineTimer>
 #include <QSqlError>
+#include <QThread>
 #include <atomic>
 #include <filesystem>
 #include <set>
@@ -178,7 +180,7 @@ bool Archive::CheckSchema(Mode mode) {
   if (!dialect_->postgres) {
     // Every commit is on disk before it returns: an erase follows it.
     for (const char* pragma : {"PRAGMA journal_mode = WAL", "PRAGMA synchronous = FULL"})
-      if (!Exec(pragma, "could not be set up")) return false;
+      if (!ExecWaitingOutBusy(pragma, "could not be set up")) return false;
   }
   return schema_ == kSchemaVersion || Migrate();
 }
@@ -255,6 +257,20 @@ bool Archive::Writable() {
 bool Archive::Exec(QSqlQuery& query, const char* what) {
   if (query.exec()) return true;
   return Fail(what, query.lastError().databaseText().isEmpty() ? query.lastError().text() : query.lastError().databaseText());
+}
+
+bool Archive::ExecWaitingOutBusy(const char* sql, const char* what) {
+  // While a second program makes the same new archive, SQLite refuses the change of journal
+  // mode at once (SQLITE_BUSY without the busy time-out: waiting there could deadlock), so it is
+  // tried again, for as long as the busy time-out, until that program's migration is done.
+  const QDeadlineTimer deadline(kBusyTimeoutMs);
+  for (;;) {
+    QSqlQuery query(Database());
+    if (query.exec(QString::fromLatin1(sql))) return true;
+    const bool busy = (query.lastError().nativeErrorCode().toInt() & 0xff) == 5;  // SQLITE_BUSY
+    if (!busy || deadline.hasExpired()) return Fail(what, query.lastError().databaseText());
+    QThread::msleep(10);
+  }
 }
 
 bool Archive::Exec(const std::string& sql, const char* what) {

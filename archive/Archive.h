@@ -58,6 +58,7 @@ struct ReadoutFilter {
   std::optional<std::string> serial = std::nullopt;  // the instrument's serial number, exactly
   std::optional<int64_t> sinceUtcMs = std::nullopt;  // read at or after (ms since 1970 UTC)
   std::optional<int64_t> untilUtcMs = std::nullopt;  // read before
+  std::optional<int64_t> limit = std::nullopt;       // at most this many rows or ids, the first in order
 };
 
 // A registration as the archive compares it: upper case, without any white space ("ab12 cde"
@@ -107,6 +108,8 @@ public:
   // tests in number order, executed and ready for QSqlQueryModel::setQuery(std::move(q)).
   // Forward-only is left off so that a model can scroll back.
   std::optional<QSqlQuery> TestRows(const ReadoutFilter& filter);
+  // The serial numbers of every instrument the archive has seen, in order, each once.
+  std::optional<std::vector<std::string>> Serials();
 
   // The connection (for a model's query, or a test's own statements on it).
   QSqlDatabase Database() const;
@@ -124,6 +127,7 @@ private:
   bool Read(const std::function<bool()>& work);
   bool Exec(QSqlQuery& query, const char* what);
   bool Exec(const std::string& sql, const char* what);
+  bool ExecWaitingOutBusy(const char* sql, const char* what);  // SQLite: retries while busy
   bool Fail(const std::string& what, const QString& detail);
   bool Writable();
 

@@ -1,6 +1,8 @@
 // Reading read-outs back: one by id, re-decoded from its reply frames, and the ids and test
 // rows that a filter selects.
 #include <QSqlError>
+#include <algorithm>
+#include <limits>
 
 #include "archive/Archive.h"
 
@@ -79,13 +81,19 @@ bool Archive::BindFilter(QSqlQuery& query, const std::string& select, const Read
     }
   }
   if (f.serial) {
-    where << QStringLiteral("serial = ?");
+    // With a limit the rows wanted come first in time order: on SQLite "+serial" keeps the
+    // planner on the time index (below), checking the serial row by row, so that it stops at
+    // the limit instead of sorting every test of that instrument (a quarter of a second for
+    // 14,000 read-outs). PostgreSQL has statistics, and no unary plus for text.
+    where << QLatin1String(f.limit && !dialect_->postgres ? "+serial = ?" : "serial = ?");
     values << QString::fromStdString(*f.serial);
   }
-  if (f.sinceUtcMs) {
-    where << QStringLiteral("read_at_utc_ms >= ?");
-    values << QVariant::fromValue<qint64>(*f.sinceUtcMs);
-  }
+  // Always a time range, from the earliest time there is when none is asked for: an archive
+  // has no planner statistics, and without one SQLite sorts every test of the archive before
+  // the first row comes; with it, it walks readout_by_time in the order asked for and stops at
+  // the limit (10 ms instead of a second for the newest 10,000 tests of 100,000 read-outs).
+  where << QStringLiteral("read_at_utc_ms >= ?");
+  values << QVariant::fromValue<qint64>(f.sinceUtcMs.value_or(std::numeric_limits<qint64>::min()));
   if (f.untilUtcMs) {
     where << QStringLiteral("read_at_utc_ms < ?");
     values << QVariant::fromValue<qint64>(*f.untilUtcMs);
@@ -93,6 +101,7 @@ bool Archive::BindFilter(QSqlQuery& query, const std::string& select, const Read
   QString sql = QString::fromStdString(select);
   if (!where.isEmpty()) sql += QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
   sql += QLatin1String(" ORDER BY ") + QLatin1String(order);
+  if (f.limit) sql += QStringLiteral(" LIMIT %1").arg(std::max<int64_t>(*f.limit, 0));
   if (!query.prepare(sql)) return Fail("could not be read", query.lastError().databaseText());
   for (const QVariant& v : values) query.addBindValue(v);
   return Exec(query, "could not be read");
@@ -122,6 +131,22 @@ std::optional<QSqlQuery> Archive::TestRows(const ReadoutFilter& filter) {
   });
   if (!done) return std::nullopt;
   return rows;
+}
+
+std::optional<std::vector<std::string>> Archive::Serials() {
+  std::vector<std::string> serials;
+  const bool done = Read([&] {
+    serials.clear();
+    QSqlQuery q(Database());
+    q.setForwardOnly(true);
+    if (!q.prepare(QStringLiteral("SELECT DISTINCT serial FROM instrument ORDER BY serial")) ||
+        !Exec(q, "could not be read"))
+      return false;
+    while (q.next()) serials.push_back(Text(q.value(0)));
+    return true;
+  });
+  if (!done) return std::nullopt;
+  return serials;
 }
 
 }  // namespace archive

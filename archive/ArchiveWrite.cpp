@@ -5,6 +5,7 @@
 
 #include "archive/Archive.h"
 #include "archive/TestValues.h"
+#include "protocol/ExportFields.h"
 #include "protocol/Protocol.h"
 
 namespace archive {
@@ -25,10 +26,7 @@ QVariant NullText() { return QVariant(QMetaType::fromType<QString>()); }
 
 QVariant TextOrNull(const std::optional<std::string>& text) { return text ? QVariant(Utf8(*text)) : NullText(); }
 
-const char* BrakeName(int number) {
-  static constexpr const char* names[] = {"main", "secondary", "parking"};
-  return names[number - 1];
-}
+const char* BrakeName(int number) { return protocol::BrakeKey(protocol::kTestBrakes[static_cast<std::size_t>(number - 1)]); }
 
 // The read-out's configuration block and the data of its six result blocks: two read-outs with
 // the same digest hold the same results in the same units.
@@ -86,7 +84,7 @@ bool Archive::Annotate(int64_t id, const Annotation& annotation) {
 }
 
 std::optional<int64_t> Archive::InstrumentId(const protocol::InstrumentState& s) {
-  const QVariantList key{Latin1(s.serial), QString::fromLatin1(s.plusModel() ? "dravik+" : "dravik"),
+  const QVariantList key{Latin1(s.serial), QString::fromLatin1(protocol::ModelName(s)),
                          Latin1(std::string(1, s.calibration.versionChar)), Latin1(s.serviceCentre),
                          Latin1(s.calibrationDate)};
   // Another lane may add the same instrument at the same time: the insert then does nothing.

@@ -8,7 +8,6 @@
 // Usage: archive_bench [--dir DIR] [--readouts N] [--keeps N]
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QSqlQuery>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -18,25 +17,13 @@
 #include <vector>
 
 #include "archive/Archive.h"
+#include "bench/archive_fill.h"
 #include "bench/bench_proc.h"
 #include "bench/bench_stats.h"
-#include "tests/support/SimReadout.h"
 
 namespace {
 
 archive::Location At(const std::string& path) { return archive::ParseLocation(path, "").location; }
-
-protocol::ReadoutRecord Readout(long i) {
-  sim::InstrumentSetup setup;
-  setup.serial = i % 7 == 0 ? "0042" : "0123";
-  setup.tests[0].peak = static_cast<uint16_t>(i % 1000);
-  setup.tests[1].peak = static_cast<uint16_t>(i / 1000 % 1000);
-  protocol::ReadoutRecord r = RecordReadAt(setup, 1'600'000'000'000 + i * 60'000);
-  r.vehicle = "AB" + std::to_string(i % 5000) + " CDE";
-  r.examiner = "Examiner " + std::to_string(i % 40);
-  r.notes = "10%g start trigger\nbench read-out " + std::to_string(i);
-  return r;
-}
 
 double Ms(const QElapsedTimer& t) { return static_cast<double>(t.nsecsElapsed()) / 1e6; }
 
@@ -50,27 +37,13 @@ std::vector<double> Store(const std::string& dir, int keeps) {
   }
   std::vector<double> ms;
   for (int i = 0; i < keeps; ++i) {
-    const protocol::ReadoutRecord r = Readout(i);
+    const protocol::ReadoutRecord r = bench::GeneratedReadout(i);
     QElapsedTimer t;
     t.start();
     if (!a.Keep(r)) std::exit(1);
     ms.push_back(Ms(t));
   }
   return ms;
-}
-
-void Generate(const std::string& path, long readouts) {
-  archive::Archive a;
-  if (!a.Open(At(path))) std::exit(1);
-  const long have = static_cast<long>(a.Find({})->size());
-  if (have >= readouts) return;
-  std::fprintf(stderr, "archive_bench: generating %ld read-outs in %s ...\n", readouts - have, path.c_str());
-  QSqlQuery(a.Database()).exec(QStringLiteral("PRAGMA synchronous = OFF"));  // generating only
-  for (long i = have; i < readouts; ++i)
-    if (!a.Keep(Readout(i))) {
-      std::fprintf(stderr, "archive_bench: %s\n", a.Error().c_str());
-      std::exit(1);
-    }
 }
 
 // This program again, as a fresh process: "--rss PATH" prints its resident size before and after.
@@ -107,7 +80,7 @@ int main(int argc, char** argv) {
   }
   std::filesystem::create_directories(dir);
   const std::string big = dir + "/archive-" + std::to_string(readouts) + ".sqlite";
-  Generate(big, readouts);
+  bench::GenerateArchive(big, readouts);
 
   const std::vector<double> store = Store(dir, keeps);
   std::vector<double> opens;

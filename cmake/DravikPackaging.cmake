@@ -1,16 +1,19 @@
-# Installing and packaging. `cmake --install <build>` puts dravikPC and dravik-sim in bin/, the
-# desktop entry and the icon in share/, and the simulator's sample instruments in
-# share/dravikpc/instruments/. `cpack -G DEB` in the build folder (or scripts/package.sh) makes
-# dravikpc_<version>_<arch>.deb for /usr.
-# dravikPC's own install rule is in app/CMakeLists.txt; the rest is here.
+# Installing and packaging. `cmake --install <build>` puts dravikPC, dravik-records, dravik and
+# dravik-sim in bin/, the two desktop entries, their AppStream metainfo and the icon in share/,
+# and the simulator's sample instruments in share/dravikpc/instruments/. `cpack -G DEB` in the
+# build folder (or scripts/package.sh) makes dravikpc_<version>_<arch>.deb for /usr.
+# Each program's own install rule is in its folder's CMakeLists.txt; the rest is here.
 
 # Installing and packaging take what has been built and build nothing themselves (the default
 # would build every target, the whole test suite included, before packaging two programs).
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
 install(TARGETS dravik-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES ${PROJECT_SOURCE_DIR}/packaging/dravikpc.desktop
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/dravikpc.desktop ${PROJECT_SOURCE_DIR}/packaging/dravik-records.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/com.example.dravikpc.metainfo.xml
+              ${PROJECT_SOURCE_DIR}/packaging/com.example.dravikpc.records.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/dravikpc.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/sim/instruments/
@@ -21,12 +24,14 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME dravikpc)
 set(CPACK_PACKAGE_VENDOR "dravikPC")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "companion program of the dravik brake-test decelerometer")
-set(CPACK_PACKAGE_DESCRIPTION
+# One string: set() with several makes a list, which put a ";" at the start of every line.
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "dravikPC reads a dravik or dravik+ brake-test decelerometer over a serial port (a USB-serial\n"
     "adapter or a built-in port), shows its status, configuration and three stored brake tests in\n"
-    "one window and prints a one-page test report. The package also holds dravik, the command line\n"
-    "for test stations and scripts, and dravik-sim, a simulated instrument on a pseudo-terminal,\n"
-    "for trying the programs without one.")
+    "one window and prints a one-page test report, keeping every read-out in a results archive.\n"
+    "dravik-records (dravikPC Records) lists the kept tests with a pass or fail verdict, reprints\n"
+    "their reports and exports them as CSV or JSON; dravik is the command line. The package also\n"
+    "holds dravik-sim, a simulated instrument on a pseudo-terminal, for trying the program without one.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)  # dravikpc_<version>_<arch>.deb

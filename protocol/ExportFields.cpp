@@ -62,7 +62,7 @@ std::optional<std::string> RecordedAtIso(const TestState& test) {
   return IsoDateTime(Sub(test.second.stamp, 1, 6), Sub(test.second.stamp, 7, 4));
 }
 
-const char* ModelName(const InstrumentState& state) { return state.plusModel() ? "dravik+" : "dravik"; }
+const char* ModelName(const InstrumentState& state) { return state.plusModel() ? kPlusModelName : "dravik"; }
 
 const char* BrakeKey(BrakeKind brake) {
   switch (brake) {
@@ -71,6 +71,12 @@ const char* BrakeKey(BrakeKind brake) {
     case BrakeKind::Parking: return "parking";
   }
   return "";
+}
+
+std::optional<BrakeKind> BrakeFromKey(std::string_view key) {
+  for (BrakeKind kind : kTestBrakes)
+    if (key == BrakeKey(kind)) return kind;
+  return std::nullopt;
 }
 
 const char* ReadingKey(Reading reading) { return reading == Reading::Peak ? "peak" : "mean"; }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "protocol/Quantities.h"
@@ -28,8 +29,11 @@ std::optional<std::string> IsoDateTime(const std::string& yymmdd, const std::str
 std::optional<std::string> ClockIso(const InstrumentState& state);
 std::optional<std::string> RecordedAtIso(const TestState& test);
 
+inline constexpr char kPlusModelName[] = "dravik+";
 const char* ModelName(const InstrumentState& state);  // "dravik+" or "dravik"
 const char* BrakeKey(BrakeKind brake);                 // "main", "secondary", "parking"
+// The brake kind whose BrakeKey is `key`; none for any other text.
+std::optional<BrakeKind> BrakeFromKey(std::string_view key);
 const char* ReadingKey(Reading reading);               // "peak", "mean"
 
 // Single bytes from the instrument (Latin-1, as the window shows them) as UTF-8.

@@ -66,16 +66,22 @@ std::optional<BrakeKind> TickedBrake(const ReadoutRecord& record, int number) {
 }
 
 Assessment Assess(const ReadoutRecord& record, int number, const Regime& regime) {
-  Assessment a;
   const std::optional<BrakeKind> brake = TickedBrake(record, number);
+  if (!brake) return {};
+  const TestState& test = record.state.tests[static_cast<std::size_t>(number - 1)];
+  // The readings as the window shows them, so the verdict agrees with the printed figure.
+  return AssessReadings(brake, QuantityOf(test, Quantity::Peak).value, QuantityOf(test, Quantity::Mean).value,
+                        test.firstUnits.percentG, regime);
+}
+
+Assessment AssessReadings(std::optional<BrakeKind> brake, double peak, double mean, bool percentG,
+                          const Regime& regime) {
+  Assessment a;
   if (!brake) return a;
   const VerdictRule* rule = regime.RuleFor(*brake);
   if (!rule) return a;
-  const TestState& test = record.state.tests[static_cast<std::size_t>(number - 1)];
-  // The reading as the window shows it, so the verdict agrees with the printed figure.
-  const ShownQuantity reading = QuantityOf(test, rule->reading == Reading::Peak ? Quantity::Peak : Quantity::Mean);
   a.rule = *rule;
-  a.efficiencyPercentG = EfficiencyPercentG(reading.value, test.firstUnits.percentG);
+  a.efficiencyPercentG = EfficiencyPercentG(rule->reading == Reading::Peak ? peak : mean, percentG);
   a.verdict = *a.efficiencyPercentG + kAtTheMinimum >= rule->minimumPercentG ? Verdict::Pass : Verdict::Fail;
   return a;
 }

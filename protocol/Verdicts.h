@@ -63,4 +63,10 @@ std::optional<BrakeKind> TickedBrake(const ReadoutRecord& record, int number);
 // rule for it; otherwise pass exactly when the reading, as shown and in %g, reaches the minimum.
 Assessment Assess(const ReadoutRecord& record, int number, const Regime& regime);
 
+// The same rule on a test's readings as shown (`peak` and `mean`, in %g when `percentG`, else
+// in m/s²) and the brake it was ticked as (none: not assessed): for a test known only by its
+// numbers, as an archive's row holds them. Assess judges through it.
+Assessment AssessReadings(std::optional<BrakeKind> brake, double peak, double mean, bool percentG,
+                          const Regime& regime);
+
 }  // namespace protocol

@@ -7,13 +7,17 @@
 #        scripts/bench.sh --archive [archive_bench options]: the results archive's figures instead
 #        (keeping one read-out, opening an archive of 100,000, its memory), written between the
 #        archive_bench markers of docs/PERFORMANCE.md.
+#        scripts/bench.sh --records [records_bench options]: the records window on that archive
+#        (opening it, filtering by registration, sorting), between the records_bench markers.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
+# --archive and --records: one of the archive's programs, its table between its markers.
 archive=0
-if [ "${1:-}" = "--archive" ]; then
+if [ "${1:-}" = "--archive" ] || [ "${1:-}" = "--records" ]; then
   archive=1
+  program=${1#--}_bench
   shift
 fi
 
@@ -30,16 +34,17 @@ build=build/bench
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDRAVIK_BUILD_BENCH=ON \
   -DDRAVIK_BUILD_TESTS=OFF >/dev/null
 if [ "$archive" -eq 1 ]; then
-  cmake --build "$build" -j "$(nproc)" --target archive_bench
+  cmake --build "$build" -j "$(nproc)" --target "$program"
   table=$(mktemp)
   trap 'rm -f "$table"' EXIT
+  # Both programs share the generated archive in $build/archive-data.
   { echo "Measured $(date -u +%Y-%m-%d) on $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg), archive in $build/archive-data:"
     echo
-    "$build/bench/archive_bench" --dir "$build/archive-data" "$@"; } >"$table"
+    "$build/bench/$program" --dir "$build/archive-data" "$@"; } >"$table"
   cat "$table"
-  awk -v table="$table" '
-    /<!-- archive_bench:begin/ { print; while ((getline line < table) > 0) print line; skip = 1; next }
-    /<!-- archive_bench:end/ { skip = 0 }
+  awk -v table="$table" -v begin="<!-- $program:begin" -v end="<!-- $program:end" '
+    index($0, begin) == 1 { print; while ((getline line < table) > 0) print line; skip = 1; next }
+    index($0, end) == 1 { skip = 0 }
     !skip { print }' docs/PERFORMANCE.md >docs/PERFORMANCE.md.new
   mv docs/PERFORMANCE.md.new docs/PERFORMANCE.md
   exit 0

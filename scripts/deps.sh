@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev googletest
   fonts-wine fonts-liberation fontconfig
-  poppler-utils util-linux locales desktop-file-utils
+  poppler-utils util-linux locales desktop-file-utils appstream
   g++-mingw-w64-i686-posix
   libqt6sql6-sqlite libqt6sql6-psql postgresql
 )

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Builds dravikPC's Debian package from the default build: build/default/dravikpc_<version>_<arch>.deb
-# (dravikPC and dravik-sim in /usr/bin, the desktop entry and icon, the sample instruments).
+# (dravikPC, dravik-records, dravik and dravik-sim in /usr/bin, the desktop entries, their
+# AppStream metainfo and the icon, the sample instruments).
 # With --check (CI; needs root or sudo) it then proves the package on this machine: installs it
-# with apt-get, validates the installed desktop entry, starts the installed dravikPC on Qt's
-# offscreen platform for a few seconds (it must still be running when the time is up, and print
+# with apt-get, validates the installed desktop entries (desktop-file-validate) and metainfo
+# (appstreamcli validate), starts the installed dravikPC and dravik-records on Qt's offscreen
+# platform for a few seconds each (each must still be running when the time is up, and print
 # nothing alarming), runs the guided tour against the installed dravik-sim and its sample
 # instruments, and removes the package again.
 # Usage: scripts/package.sh [--check]
@@ -15,7 +17,7 @@ check=0
 
 scripts/deps.sh
 cmake --preset default >/dev/null
-cmake --build --preset default --target dravikPC dravik dravik-sim dravik-tour -j "$(nproc)"
+cmake --build --preset default --target dravikPC dravik-records dravik dravik-sim dravik-tour -j "$(nproc)"
 rm -f build/default/dravikpc_*.deb
 (cd build/default && cpack -G DEB >/dev/null)
 deb=$(ls "$root"/build/default/dravikpc_*.deb)
@@ -36,29 +38,35 @@ trap cleanup EXIT
 
 $sudo apt-get install -y -qq "$deb" >/dev/null
 installed=1
-for f in /usr/bin/dravikPC /usr/bin/dravik-sim /usr/share/applications/dravikpc.desktop \
+metainfo=(/usr/share/metainfo/com.example.dravikpc.metainfo.xml /usr/share/metainfo/com.example.dravikpc.records.metainfo.xml)
+desktops=(/usr/share/applications/dravikpc.desktop /usr/share/applications/dravik-records.desktop)
+for f in /usr/bin/dravikPC /usr/bin/dravik-records /usr/bin/dravik /usr/bin/dravik-sim "${desktops[@]}" "${metainfo[@]}" \
          /usr/share/icons/hicolor/scalable/apps/dravikpc.svg /usr/share/dravikpc/instruments/plain-imperial.json; do
   [ -e "$f" ] || { echo "package check: $f was not installed" >&2; exit 1; }
 done
-desktop-file-validate /usr/share/applications/dravikpc.desktop
+desktop-file-validate "${desktops[@]}"
+appstreamcli validate --no-net "${metainfo[@]}"
 
-# The installed program on its own, with an empty port list and a runtime folder of its own.
+# The installed windows on their own, with an empty port list, a runtime folder of their own and
+# no archive yet.
 mkdir -m 700 "$scratch/runtime" "$scratch/devicemap"
-set +e
-(cd "$scratch" && XDG_RUNTIME_DIR="$scratch/runtime" DRAVIK_DEVICEMAP="$scratch/devicemap" XDG_DATA_HOME="$scratch/data" \
-   QT_QPA_PLATFORM=offscreen timeout 5 dravikPC >"$scratch/log" 2>&1)
-rc=$?
-set -e
-cat "$scratch/log"
-if [ "$rc" -ne 124 ]; then
-  echo "package check: the installed dravikPC ended by itself (exit code $rc) instead of running" >&2
-  exit 1
-fi
-if grep -Eiq 'error|fail|fatal|abort|segmentation|cannot|could not|not found|missing|warning|critical' "$scratch/log"; then
-  echo "package check: the installed dravikPC printed the above" >&2
-  exit 1
-fi
-echo "package check: the installed dravikPC ran on the offscreen platform until stopped"
+for program in dravikPC dravik-records; do
+  set +e
+  (cd "$scratch" && XDG_RUNTIME_DIR="$scratch/runtime" DRAVIK_DEVICEMAP="$scratch/devicemap" XDG_DATA_HOME="$scratch/data" \
+     XDG_CONFIG_HOME="$scratch/config" QT_QPA_PLATFORM=offscreen timeout 5 "$program" >"$scratch/log" 2>&1)
+  rc=$?
+  set -e
+  cat "$scratch/log"
+  if [ "$rc" -ne 124 ]; then
+    echo "package check: the installed $program ended by itself (exit code $rc) instead of running" >&2
+    exit 1
+  fi
+  if grep -Eiq 'error|fail|fatal|abort|segmentation|cannot|could not|not found|missing|warning|critical' "$scratch/log"; then
+    echo "package check: the installed $program printed the above" >&2
+    exit 1
+  fi
+  echo "package check: the installed $program ran on the offscreen platform until stopped"
+done
 
 # The installed command line answers.
 dravik --version | grep -q '^dravik ' || { echo "package check: the installed dravik did not answer --version" >&2; exit 1; }

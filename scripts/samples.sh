@@ -2,14 +2,15 @@
 # Refreshes the samples in docs/ from the real program: the guided tour (dravik-tour) connects to
 # the default simulator (a dravik+) and to a plain one, and prints each report through Qt's
 # printer. Writes docs/window.png (the connected window), docs/report-plus.pdf,
-# docs/report-plain.pdf and docs/report.png (the first page of report-plus as a picture).
+# docs/report-plain.pdf and docs/report.png (the first page of report-plus as a picture); and
+# docs/records.png, the records window (dravik-records) on a sample archive of its own.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
 scripts/deps.sh
 cmake --preset default >/dev/null
-cmake --build --preset default --target dravik-tour dravik-sim -j "$(nproc)"
+cmake --build --preset default --target dravik-tour dravik-sim dravik-records-sample -j "$(nproc)"
 tour=build/default/tools/dravik-tour/dravik-tour
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
@@ -22,4 +23,5 @@ export QT_QPA_PLATFORM=offscreen
 "$tour" --window "$scratch/plain.png" --report docs/report-plain.pdf \
   -- --config sim/instruments/plain-imperial.json
 pdftoppm -png -r 72 -f 1 -l 1 -singlefile docs/report-plus.pdf docs/report
-echo "written: docs/window.png docs/report-plus.pdf docs/report-plain.pdf docs/report.png"
+build/default/tools/records-sample/dravik-records-sample --archive "$scratch/records.sqlite" --window docs/records.png
+echo "written: docs/window.png docs/report-plus.pdf docs/report-plain.pdf docs/report.png docs/records.png"

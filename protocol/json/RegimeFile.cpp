@@ -52,9 +52,9 @@ QString RequiredText(const QJsonObject& o, const char* key, const QString& where
 }
 
 BrakeKind BrakeOf(const QJsonObject& rule, const QString& where) {
-  const QString brake = rule.value(QLatin1String("brake")).toString();
-  for (BrakeKind kind : protocol::kTestBrakes)
-    if (brake == QLatin1String(protocol::BrakeKey(kind))) return kind;
+  const QJsonValue brake = rule.value(QLatin1String("brake"));
+  if (brake.isString())
+    if (const std::optional<BrakeKind> kind = protocol::BrakeFromKey(brake.toString().toStdString())) return *kind;
   Bad(QStringLiteral("%1: \"brake\" must be \"main\", \"secondary\" or \"parking\"").arg(where));
 }
 

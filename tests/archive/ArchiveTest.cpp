@@ -153,6 +153,13 @@ TEST_F(ArchiveTest, FindsByVehicleSerialAndTimeAndListsOneRowPerShownTest) {
   const std::vector<std::pair<qint64, int>> expected{{c, 1}, {c, 2}, {c, 3}, {b, 1}, {a1, 1}, {a1, 2}, {a1, 3}};
   EXPECT_EQ(seen, expected);
   EXPECT_EQ(rows->record().count(), archive::kTestRowColumns);
+  // A limit keeps the first rows of that order; each instrument is listed once.
+  rows = a.TestRows({.serial = "0123", .limit = 4});
+  ASSERT_TRUE(rows) << a.Error();
+  seen.clear();
+  while (rows->next()) seen.emplace_back(rows->value(archive::kRowReadoutId).toLongLong(), rows->value(archive::kRowNumber).toInt());
+  EXPECT_EQ(seen, (std::vector<std::pair<qint64, int>>{{c, 1}, {c, 2}, {c, 3}, {a1, 1}}));
+  EXPECT_EQ(a.Serials(), (std::vector<std::string>{"0042", "0123"}));
 }
 
 TEST(ArchiveLocationTest, TheEnvironmentNamesTheArchive) {

@@ -50,11 +50,12 @@ TEST_F(PostgresTest, TwoLanesKeepIntoOneDatabaseAndReadEachOthersReadOuts) {
   EXPECT_EQ(back->examiner, "Jörg");
   EXPECT_EQ(back->brakeTicked, r.brakeTicked);
   EXPECT_EQ(lane2.Find({.vehicle = "ab12cde", .vehicleExact = true}), std::vector<int64_t>{kept->id});
-  std::optional<QSqlQuery> rows = lane1.TestRows({.serial = "0042"});
+  std::optional<QSqlQuery> rows = lane1.TestRows({.serial = "0042", .limit = 2});
   ASSERT_TRUE(rows) << lane1.Error();
   int count = 0;
   while (rows->next()) ++count;
-  EXPECT_EQ(count, 3);
+  EXPECT_EQ(count, 2);
+  EXPECT_EQ(lane2.Serials(), (std::vector<std::string>{"0042", "0123"}));
   rows.reset();
 
   // A newer program's schema: read-only, not altered.
