@@ -177,6 +177,10 @@ public:
   void SendText(const std::string& text);
   // The next received byte; EBufferIsEmpty when none waits. #0 while shutting down.
   char ReadChar();
+  // The next count received bytes in one piece, all or nothing (inside a data-available event,
+  // of the announced ones): returns count; EGetBlockFail when fewer wait. 0 while shutting
+  // down or for a count of 0.
+  int GetBlock(char* buffer, int count);
   // Discards the device's input queue and the received bytes held.
   void PurgeInput();
   virtual void ServicePort();

@@ -13,11 +13,23 @@ void TApdCustomComPort::SendText(const std::string& text) {
 }
 
 char TApdCustomComPort::ReadChar() {
-  if (portState_ == psShuttingDown) return '\0';
-  TApdBaseDispatcher* d = RequireDispatcher();
+  // Inside a data-available event, where a handler calls it once per byte, this is a few loads
+  // and stores: the open port's dispatcher reads under its lease, and the error check only runs
+  // for a failure.
+  TApdBaseDispatcher* d = portState_ == psOpen ? Dispatcher.get() : nullptr;
+  if (!d) {
+    if (portState_ == psShuttingDown) return '\0';
+    d = RequireDispatcher();
+  }
   uint8_t byte = 0;
-  Check(d->ReadByte(byte));
+  if (const int result = d->ReadByte(byte); result < 0) Check(result);
   return static_cast<char>(byte);
+}
+
+int TApdCustomComPort::GetBlock(char* buffer, int count) {
+  if (portState_ == psShuttingDown || count <= 0) return 0;
+  TApdBaseDispatcher* d = RequireDispatcher();
+  return Check(d->GetBlock(reinterpret_cast<uint8_t*>(buffer), static_cast<uint32_t>(count)));
 }
 
 void TApdCustomComPort::PurgeInput() {
