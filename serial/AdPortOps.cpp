@@ -12,17 +12,11 @@ void TApdCustomComPort::SendText(const std::string& text) {
   Check(d->WriteBytes(text.data(), static_cast<uint32_t>(text.size())));
 }
 
-char TApdCustomComPort::ReadChar() {
-  // Inside a data-available event, where a handler calls it once per byte, this is a few loads
-  // and stores: the open port's dispatcher reads under its lease, and the error check only runs
-  // for a failure.
-  TApdBaseDispatcher* d = portState_ == psOpen ? Dispatcher.get() : nullptr;
-  if (!d) {
-    if (portState_ == psShuttingDown) return '\0';
-    d = RequireDispatcher();
-  }
+char TApdCustomComPort::ReadCharNotOpen() {
+  if (portState_ == psShuttingDown) return '\0';
+  TApdBaseDispatcher* d = RequireDispatcher();
   uint8_t byte = 0;
-  if (const int result = d->ReadByte(byte); result < 0) Check(result);
+  Check(d->ReadByte(byte));
   return static_cast<char>(byte);
 }
 

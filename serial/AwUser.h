@@ -176,8 +176,8 @@ public:
   virtual int DeviceRead(uint8_t* Buffer, uint32_t Count, TArrivedInput& Status) = 0;
   // 0 or a negated platform error.
   virtual int DeviceSetState(DCB& Settings) = 0;
-  // Appends to the output ring (CopyIntoOutputRing) and wakes the output thread if it may be
-  // idle; returns Count. The room has been checked.
+  // Appends to the output ring (CopyIntoOutputRing); returns Count. The room has been checked.
+  // The caller then wakes the output thread (WakeOutputThread) once OutputLock is free.
   virtual int DeviceWrite(const OutputGuard& Held, const uint8_t* Data, uint32_t Count) = 0;
   virtual bool DeviceWaitEvent(DWORD& Mask, LPOVERLAPPED Overlapped) = 0;
   virtual bool DeviceSizeQueues(uint32_t InSize, uint32_t OutSize) = 0;
@@ -247,6 +247,9 @@ protected:
   // Makes a dispatch thread that may be waiting without a limit look at PassInterval again
   // (a trigger was armed). Any thread; the default does nothing.
   virtual void WakeDispatchThread() {}
+  // Output was queued into an empty ring: an idle output thread is to write it. Called without
+  // OutputLock, so the woken thread does not at once wait for it. The default does nothing.
+  virtual void WakeOutputThread() {}
 
   // For StartThreads: marks a worker thread as existing and counts it as running.
   void NoteThreadStarting(TApdThreadKind Thread);

@@ -51,7 +51,7 @@ void DispatchBuffer::AcknowledgeRevoked() {
     uint64_t word = slot.Word.load(std::memory_order_acquire);
     if (StateOf(word) == Revoked && TokenOf(word) == token)
       // Release: this thread's reads of the slot's bytes come before any fill over them.
-      slot.Word.compare_exchange_strong(word, Word(word >> 26, 0, Idle), std::memory_order_acq_rel);
+      slot.Word.compare_exchange_strong(word, Word(GenerationOf(word), 0, Idle), std::memory_order_acq_rel);
   }
 }
 
@@ -61,11 +61,11 @@ DispatchBuffer::Slot* DispatchBuffer::ClaimCurrent() {
   Slot& slot = Slots[generation & 1];
   const uint64_t mine = Word(generation, ThreadToken(), Claimed);
   uint64_t word = slot.Word.load(std::memory_order_acquire);
-  if (word == mine) return &slot;
-  if (word == Word(generation, 0, Granted) &&
-      slot.Word.compare_exchange_strong(word, mine, std::memory_order_acq_rel))
-    return &slot;
-  return nullptr;  // claimed by another thread, or already taken back
+  if (word != mine && (word != Word(generation, 0, Granted) ||
+                       !slot.Word.compare_exchange_strong(word, mine, std::memory_order_acq_rel)))
+    return nullptr;  // claimed by another thread, or already taken back
+  ThisThreadClaim() = Claim{this, mine};
+  return &slot;  // claimed by another thread, or already taken back
 }
 
 int DispatchBuffer::ReadLeased(Slot& S, uint8_t& Byte) {

@@ -68,10 +68,10 @@ public:
   // The lock-free read ahead under this thread's claimed lease; false when the thread holds no
   // current lease or has read all it covers (the caller then takes the locked path).
   bool TryLeasedRead(uint8_t& Byte) {
-    const uint64_t generation = CurrentGeneration.load(std::memory_order_acquire);
-    Slot& slot = Slots[generation & 1];
-    if (generation == 0 || slot.Word.load(std::memory_order_acquire) != Word(generation, ThreadToken(), Claimed))
-      return false;
+    const Claim& claim = ThisThreadClaim();
+    if (claim.Buffer != this) return false;
+    Slot& slot = Slots[GenerationOf(claim.Word) & 1];
+    if (slot.Word.load(std::memory_order_acquire) != claim.Word) return false;  // revoked
     const uint32_t count = slot.Count.load(std::memory_order_relaxed);
     if (count >= slot.Limit) return false;
     Byte = Ring.At(Offset(slot.Start + count));
@@ -121,6 +121,7 @@ private:
     return Generation << 26 | Token << 2 | State;
   }
   static constexpr LeaseState StateOf(uint64_t W) { return static_cast<LeaseState>(W & 3); }
+  static constexpr uint64_t GenerationOf(uint64_t W) { return W >> 26; }
   static constexpr uint64_t TokenOf(uint64_t W) { return (W >> 2) & 0xFFFFFF; }
   static uint32_t Offset(uint64_t Position) { return static_cast<uint32_t>(Position % DispatchBufferSize); }
   // A small number of the calling thread's own (1 .. 2^24 - 1), for the lease word.
@@ -130,6 +131,16 @@ private:
     return token;
   }
   static uint64_t NewThreadToken();
+  // The lease this thread claimed last: the buffer (only compared, never followed) and the
+  // word it claimed it with. The word alone tells whether that claim still stands.
+  struct Claim {
+    const DispatchBuffer* Buffer = nullptr;
+    uint64_t Word = 0;
+  };
+  static Claim& ThisThreadClaim() {
+    thread_local Claim claim;
+    return claim;
+  }
 
   // The calling thread acknowledges revoked leases it had claimed.
   void AcknowledgeRevoked();

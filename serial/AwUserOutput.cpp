@@ -75,6 +75,7 @@ void TApdBaseDispatcher::DiscardOutput() { DevicePurge(TPurgeQueue::Output); }
 int TApdBaseDispatcher::WriteBytes(const void* Data, uint32_t Length) {
   if (Length == 0) return 0;
   const auto* bytes = static_cast<const uint8_t*>(Data);
+  bool wasEmpty;
   {
     OutputGuard output(OutputLock);
     if (!OutRing.Allocated()) return ecPutBlockFail;
@@ -82,6 +83,9 @@ int TApdBaseDispatcher::WriteBytes(const void* Data, uint32_t Length) {
     LineErrorWord |= DeviceErrors(nullptr) & leAll;
     const uint32_t room = OutQueueSize - OutputRingCount(output);
     if (Length > room) return ecOutputBufferTooSmall;
+    // A ring with bytes in it has an output thread writing them, which goes on until it is
+    // empty: only a write into an empty ring wakes it.
+    wasEmpty = room == OutQueueSize;
     if (DeviceWrite(output, bytes, Length) <= 0) {
       LineErrorWord |= DeviceErrors(nullptr) & leAll;
       return ecPutBlockFail;
@@ -90,6 +94,7 @@ int TApdBaseDispatcher::WriteBytes(const void* Data, uint32_t Length) {
     if (Length == room) OutFull = true;
     OutputSent = true;
   }
+  if (wasEmpty) WakeOutputThread();
   if (Log.On() || TraceOn) {
     std::lock_guard state(StateLock);
     if (Log.On()) LogEntry(dtDispatch, dstWriteCom, static_cast<int32_t>(Length), Length, bytes);

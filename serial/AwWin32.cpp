@@ -122,17 +122,16 @@ int TApdWin32Dispatcher::DeviceRead(uint8_t* Buffer, uint32_t Count, TArrivedInp
   return static_cast<int>(arrived.Read);
 }
 
-// WriteBytes holds OutputLock; the room has been checked. The output thread is woken only when
-// the ring was empty: otherwise it is writing, and it writes until the ring is empty.
+// WriteBytes holds OutputLock; the room has been checked.
 int TApdWin32Dispatcher::DeviceWrite(const OutputGuard& Held, const uint8_t* Data, uint32_t Count) {
-  const bool wasEmpty = OutputRingCount(Held) == 0;
   CopyIntoOutputRing(Held, Data, Count);
-  if (wasEmpty) {
-    // Order: OutputLock, StateLock.
-    const HANDLE ready = ReadSignals().OutputReady;
-    if (ready) SetEvent(ready);
-  }
   return static_cast<int>(Count);
+}
+
+// User-interface thread (WriteBytes), without OutputLock.
+void TApdWin32Dispatcher::WakeOutputThread() {
+  const HANDLE ready = ReadSignals().OutputReady;
+  if (ready) SetEvent(ready);
 }
 
 // User-interface thread. Never called with a dispatcher lock held for the output queue.

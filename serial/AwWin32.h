@@ -183,6 +183,7 @@ protected:
   bool RunSynchronized(const TApdNotifyMethod& Method, UINT Msg, WPARAM wParam,
                        LPARAM lParam) override;
   void WakeDispatchThread() override;
+  void WakeOutputThread() override;
   void SetWorkerPriority(TApdThreadKind Thread, int LevelsAboveNormal) override;
 
 private:
