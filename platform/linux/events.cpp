@@ -21,6 +21,7 @@
 #include <span>
 #include <vector>
 
+#include "platform/linux/event_hooks.h"
 #include "platform/linux/handles.h"
 #include "platform/linux/parker.h"
 #include "platform/linux/winsync.h"
@@ -73,6 +74,8 @@ public:
   bool signalled_;
   bool closed_ = false;
   std::list<Waiter*> waiters_;  // arrival order
+  EventWaitHook hook_ = nullptr;  // called once by the next thread that waits (event_hooks.h)
+  HANDLE hookArgument_ = nullptr;
 
   void Close() override {
     WakeList woken;
@@ -154,6 +157,20 @@ DWORD Wait(const HANDLE* handles, DWORD count, bool waitAll, DWORD milliseconds)
   }
   DWORD result;
   if (Event::TrySatisfy(waiter.events, waitAll, result)) return result;
+  // Hooks run outside the lock and may make an event signalled: look again after them.
+  std::array<std::pair<EventWaitHook, HANDLE>, MAXIMUM_WAIT_OBJECTS> hooks{};
+  size_t hookCount = 0;
+  for (Event* event : waiter.events) {
+    if (!event->hook_) continue;
+    hooks[hookCount++] = {event->hook_, event->hookArgument_};
+    event->hook_ = nullptr;
+  }
+  if (hookCount) {
+    lock.unlock();
+    for (size_t i = 0; i < hookCount; ++i) hooks[i].first(hooks[i].second);
+    lock.lock();
+    if (Event::TrySatisfy(waiter.events, waitAll, result)) return result;
+  }
   if (milliseconds == 0) return WAIT_TIMEOUT;
 
   waiter.parker = &ThisThreadParker();
@@ -176,6 +193,16 @@ DWORD Wait(const HANDLE* handles, DWORD count, bool waitAll, DWORD milliseconds)
 }
 
 }  // namespace
+
+bool SetEventWaitHook(HANDLE handle, EventWaitHook hook, HANDLE argument) {
+  auto event = FindHandleAs<Event>(handle, HandleKind::Event);
+  if (!event) return false;
+  std::lock_guard lock(SyncMutex());
+  event->hook_ = hook;
+  event->hookArgument_ = argument;
+  return true;
+}
+
 }  // namespace platform::detail
 
 using namespace platform::detail;
