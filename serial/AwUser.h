@@ -29,13 +29,12 @@
 #include "serial/AwUserBuffer.h"
 #include "serial/AwUserHandlers.h"
 #include "serial/AwUserLog.h"
+#include "serial/AwUserOutputRing.h"
+#include "serial/AwUserTrace.h"
 #include "serial/AwUserTypes.h"
 #include "serial/ByteRing.h"
 
 class TApdCustomComPort;
-
-// Proof that the caller holds the dispatcher's OutputLock.
-using OutputGuard = std::lock_guard<std::recursive_mutex>;
 
 class TApdBaseDispatcher;
 
@@ -82,7 +81,7 @@ public:
   // --- Input ---
   // Inside a delivery a read takes the announced bytes lock-free (DispatchBuffer's lease).
   int ReadByte(uint8_t& Byte) {
-    if (!TraceOn.load(std::memory_order_relaxed) && Input.TryLeasedRead(Byte)) return 0;
+    if (!Trace.On() && Input.TryLeasedRead(Byte)) return 0;
     return ReadByteLocked(Byte);
   }
   // Count bytes in one piece, all or nothing: Count, or −3005 when fewer wait (inside a
@@ -272,7 +271,7 @@ protected:
   // bytes of that block have left (nothing when the ring was purged meanwhile).
   bool NextOutputBlock(uint32_t& Offset, uint32_t& Length, uint64_t& Generation);
   void RetireOutput(uint32_t Written, uint64_t Generation);
-  const uint8_t* OutputBytes(uint32_t Offset) const { return OutRing.Data() + Offset; }
+  const uint8_t* OutputBytes(uint32_t Offset) const { return OutRing.Bytes(Offset); }
 
   // --- Locks (order: InputLock, OutputLock, StateLock) ---
   std::recursive_mutex InputLock;   // dispatch buffer positions and read-ahead
@@ -349,12 +348,7 @@ private:
   bool InputBlocked = false;               // the last fill found no room (InputLock)
 
   // --- Output ring (OutputLock) ---
-  ByteRing OutRing;                        // OutQueueSize bytes
-  uint32_t OutHead = 0;                    // next position to write into
-  uint32_t OutTail = 0;                    // next position to send
-  bool OutFull = false;                    // head == tail because the ring is full
-  uint64_t PurgeGeneration = 0;            // counts purges: a write finishing after one
-                                           // retires nothing
+  OutputRing OutRing;                      // OutQueueSize bytes
 
   // --- Scanning (dispatch thread only; OpenPort sets them before the threads start) ---
   // Marks count bytes since the open (a buffer position is the count mod 8192), so a batch
@@ -382,12 +376,8 @@ private:
   std::mutex ThreadEndMutex;               // with ThreadEnded: wakes WaitPumping
   std::condition_variable ThreadEnded;
 
-  // --- Trace (StateLock; TraceOn mirrored for a lock-free check) ---
-  std::atomic<bool> TraceOn{false};        // recording bytes
-  ByteRing TraceRing;                      // (kind, byte) pairs
-  uint32_t TraceEntries = 0;               // ring size in entries
-  uint32_t TraceIndex = 0;                 // next entry
-  bool TraceWrapped = false;               // the ring has been filled at least once
+  // --- Trace (StateLock) ---
+  ByteTrace Trace;
 
   // --- Dispatch log (StateLock) ---
   DispatchLog Log;

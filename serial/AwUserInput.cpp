@@ -7,11 +7,10 @@
 #include "serial/AwUser.h"
 
 void TApdBaseDispatcher::TraceReceived(const uint8_t* Bytes, uint32_t Count) {
-  if (!TraceOn) return;
+  if (!Trace.On()) return;
   // Order: InputLock (callers may hold it), StateLock.
-  std::lock_guard state(StateLock);
-  if (TraceOn)
-    for (uint32_t i = 0; i < Count; ++i) AddTraceEntry(TTraceKind::Receive, Bytes[i]);
+  StateGuard state(StateLock);
+  for (uint32_t i = 0; i < Count; ++i) Trace.Add(state, TTraceKind::Receive, Bytes[i]);
 }
 
 int TApdBaseDispatcher::ReadByteLocked(uint8_t& Byte) {

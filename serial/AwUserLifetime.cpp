@@ -109,9 +109,7 @@ void TApdBaseDispatcher::ResetForOpen(uint32_t InSize, uint32_t OutSize) {
   StateGuard state(StateLock);
   Input.Open(input);
   DriverInputLeft = InputBlocked = false;
-  OutRing.Allocate(OutSize ? OutSize : 1);
-  OutHead = OutTail = 0;
-  OutFull = false;
+  OutRing.Allocate(output, OutSize ? OutSize : 1);
   InQueueSize = InSize;
   OutQueueSize = OutSize;
   LineErrorWord = 0;
@@ -128,7 +126,7 @@ int TApdBaseDispatcher::OpenPort(const std::string& Name, int Baud, int Parity, 
     OutputGuard output(OutputLock);
     StateGuard state(StateLock);
     Input.Release(input);
-    OutRing.Free();
+    OutRing.Free(output);
     HandlerRemovalPending = false;
   }
   InDelivery = false;
@@ -242,9 +240,7 @@ void TApdBaseDispatcher::FreeBuffersIfUnused() {
   }
   if (ThreadPresent[tkComThread] || ThreadPresent[tkOutThread]) return;  // freed at destroy
   Input.Release(input);
-  OutRing.Free();
-  OutHead = OutTail = 0;
-  OutFull = false;
+  OutRing.Free(output);
   // With threads still active the one stopping them closes the signals (StopThreads).
   if (!ThreadsActive) CloseSignals();
 }
