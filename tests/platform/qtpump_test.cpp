@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QTimer>
 #include <atomic>
@@ -98,7 +99,12 @@ TEST_F(QtPump, ProcessEventsInsideAHandlerPumpsToo) {
       DWORD_PTR r;
       SendMessageTimeoutA(window, kSecond, 0, 0, SMTO_BLOCK, 10000, &r);
     });
-    for (int i = 0; i < 2000 && !secondHandled; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    // Waits for events (the second thread's message wakes the loop), not for a number of
+    // passes: a pass with nothing to do returns at once, so counted passes could all end before
+    // the second thread has even sent.
+    QDeadlineTimer deadline(20000);
+    while (!secondHandled && !deadline.hasExpired())
+      QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     loop.exit(0);
     return 0;
   };
