@@ -309,6 +309,8 @@ private:
   int NextTriggerHandle(const StateGuard& Held);
   bool TriggerHandleInUse(const StateGuard& Held, int Handle) const;
   void DropAllTriggers();
+  // Mirrors whether timer and status triggers exist, for the passes' lock-free first look.
+  void NoteTriggerLists(const StateGuard& Held);
   // Serves one receiver list in order; false when the port was closed from inside a handler.
   template <typename Handler>
   bool ServeList(const HandlerList<Handler>& List, UINT Message, WPARAM wParam, LPARAM lParam);
@@ -363,6 +365,8 @@ private:
   std::vector<TTimerTrigger> TimerTriggers;
   std::vector<TDataTrigger> DataTriggers;
   std::vector<TStatusTrigger> StatusTriggers;
+  std::atomic<bool> HaveTimerTriggers{false};   // TimerTriggers not empty (written under StateLock)
+  std::atomic<bool> HaveStatusTriggers{false};  // StatusTriggers not empty (as above)
   HandlerList<TWindowHandler> WindowHandlers;  // the component's window first
   HandlerList<TProcHandler> ProcHandlers;
   HandlerList<TMethodHandler> MethodHandlers;

@@ -100,6 +100,8 @@ DWORD TApdBaseDispatcher::PassInterval(DWORD Interval) {
     InputGuard input(InputLock);
     if (InputBlocked || Input.Full(input) || DriverInputLeft) return Interval;
   }
+  if (!HaveTimerTriggers.load(std::memory_order_relaxed) && !HaveStatusTriggers.load(std::memory_order_relaxed))
+    return INFINITE;
   std::lock_guard state(StateLock);
   for (const TTimerTrigger& trigger : TimerTriggers)
     if (trigger.Active) return Interval;
@@ -201,6 +203,7 @@ bool TApdBaseDispatcher::ScanReceived() {
 
 // Runs on the dispatch thread. Fires at most one status trigger.
 bool TApdBaseDispatcher::PollStatusTriggers() {
+  if (!HaveStatusTriggers.load(std::memory_order_relaxed)) return false;  // the usual case
   // The output counts need OutputLock, which must not be taken inside StateLock.
   bool needCounts = false;
   {
@@ -255,6 +258,7 @@ bool TApdBaseDispatcher::PollStatusTriggers() {
 
 // Runs on the dispatch thread. Fires at most one timer trigger.
 bool TApdBaseDispatcher::PollTimerTriggers() {
+  if (!HaveTimerTriggers.load(std::memory_order_relaxed)) return false;  // the usual case
   int32_t handle = 0;
   {
     std::lock_guard state(StateLock);

@@ -307,6 +307,7 @@ void TApdBaseDispatcher::Shutdown() {
   TimerTriggers.clear();
   DataTriggers.clear();
   StatusTriggers.clear();
+  NoteTriggerLists(state);
   WindowHandlers.Clear();
   ProcHandlers.Clear();
   MethodHandlers.Clear();

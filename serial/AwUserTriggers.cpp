@@ -43,6 +43,12 @@ void TApdBaseDispatcher::DropAllTriggers() {
   DataTriggers.clear();
   StatusTriggers.clear();
   TriggerHandleCounter = 1;
+  NoteTriggerLists(state);
+}
+
+void TApdBaseDispatcher::NoteTriggerLists(const StateGuard&) {
+  HaveTimerTriggers.store(!TimerTriggers.empty(), std::memory_order_relaxed);
+  HaveStatusTriggers.store(!StatusTriggers.empty(), std::memory_order_relaxed);
 }
 
 void TApdBaseDispatcher::SetAvailThreshold(int Count) {
@@ -58,6 +64,7 @@ int TApdBaseDispatcher::NewTimerTrigger() {
   TTimerTrigger trigger;
   trigger.Handle = handle;
   TimerTriggers.push_back(trigger);
+  NoteTriggerLists(state);
   LogEntry(dtTriggerAlloc, dstTimerTrigger, handle);
   return handle;
 }
@@ -71,6 +78,7 @@ int TApdBaseDispatcher::NewStatusTrigger(int Kind) {
   trigger.Handle = handle;
   trigger.Kind = static_cast<uint8_t>(Kind);
   StatusTriggers.push_back(trigger);
+  NoteTriggerLists(state);
   const uint8_t kind = trigger.Kind;
   LogEntry(dtTriggerAlloc, dstStatusTrigger, handle, 1, &kind);
   return handle;
@@ -163,6 +171,7 @@ int TApdBaseDispatcher::DeleteTrigger(int Handle) {
   }
   if (auto timer = FindHandle(TimerTriggers, Handle); timer != TimerTriggers.end()) {
     TimerTriggers.erase(timer);
+    NoteTriggerLists(state);
     LogEntry(dtTriggerDispose, dstTimer, Handle);
     return 0;
   }
@@ -174,6 +183,7 @@ int TApdBaseDispatcher::DeleteTrigger(int Handle) {
   if (auto status = FindHandle(StatusTriggers, Handle); status != StatusTriggers.end()) {
     const uint8_t kind = status->Kind;
     StatusTriggers.erase(status);
+    NoteTriggerLists(state);
     LogEntry(dtTriggerDispose, dstStatusTrigger, Handle, 1, &kind);
     return 0;
   }
@@ -197,13 +207,14 @@ void TApdBaseDispatcher::ReinstallTriggers(const TriggerSaveRecord& Save) {
   WakeDispatchThread();  // active timers and armed status triggers may have come back
 }
 
-void TApdBaseDispatcher::ReinstallLocked(const StateGuard&, const TriggerSaveRecord& Save) {
+void TApdBaseDispatcher::ReinstallLocked(const StateGuard& Held, const TriggerSaveRecord& Save) {
   const uint32_t counter = TriggerHandleCounter;
   DropAllTriggers();
   AvailThreshold = Save.AvailThreshold;
   TimerTriggers = Save.TimerTriggers;
   DataTriggers = Save.DataTriggers;
   StatusTriggers = Save.StatusTriggers;
+  NoteTriggerLists(Held);
   // New handles continue above every reinstalled one, so none is issued twice.
   int32_t highest = 0;
   for (const auto& t : TimerTriggers) highest = std::max(highest, HandleBase(t.Handle));

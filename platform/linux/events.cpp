@@ -132,17 +132,21 @@ DWORD Wait(const HANDLE* handles, DWORD count, bool waitAll, DWORD milliseconds)
     return WAIT_FAILED;
   }
   // The references keep the events alive across the wait even if another thread closes them.
-  // On the stack: a wait allocates nothing.
-  std::array<std::shared_ptr<Event>, MAXIMUM_WAIT_OBJECTS> held;
-  std::array<Event*, MAXIMUM_WAIT_OBJECTS> events{};
+  // The usual waits (one or two events) keep them on the stack and allocate nothing.
+  constexpr DWORD kInline = 2;
+  std::array<std::shared_ptr<Event>, kInline> heldInline;
+  std::vector<std::shared_ptr<Event>> heldMore;
+  std::array<Event*, MAXIMUM_WAIT_OBJECTS> events;  // the first count entries are set
   for (DWORD i = 0; i < count; ++i) {
-    held[i] = FindHandleAs<Event>(handles[i], HandleKind::Event);
-    if (!held[i]) return WAIT_FAILED;  // last error already ERROR_INVALID_HANDLE
-    if (waitAll && std::find(events.begin(), events.begin() + i, held[i].get()) != events.begin() + i) {
+    std::shared_ptr<Event> event = FindHandleAs<Event>(handles[i], HandleKind::Event);
+    if (!event) return WAIT_FAILED;  // last error already ERROR_INVALID_HANDLE
+    if (waitAll && std::find(events.begin(), events.begin() + i, event.get()) != events.begin() + i) {
       SetLastErrorValue(ERROR_INVALID_PARAMETER);  // Windows refuses duplicates in a wait-all
       return WAIT_FAILED;
     }
-    events[i] = held[i].get();
+    events[i] = event.get();
+    if (i < kInline) heldInline[i] = std::move(event);
+    else heldMore.push_back(std::move(event));
   }
   Waiter waiter;
   waiter.waitAll = waitAll;
@@ -158,7 +162,11 @@ DWORD Wait(const HANDLE* handles, DWORD count, bool waitAll, DWORD milliseconds)
   DWORD result;
   if (Event::TrySatisfy(waiter.events, waitAll, result)) return result;
   // Hooks run outside the lock and may make an event signalled: look again after them.
-  std::array<std::pair<EventWaitHook, HANDLE>, MAXIMUM_WAIT_OBJECTS> hooks{};
+  struct Hook {
+    EventWaitHook call;
+    HANDLE argument;
+  };
+  std::array<Hook, MAXIMUM_WAIT_OBJECTS> hooks;  // the first hookCount are set
   size_t hookCount = 0;
   for (Event* event : waiter.events) {
     if (!event->hook_) continue;
@@ -167,7 +175,7 @@ DWORD Wait(const HANDLE* handles, DWORD count, bool waitAll, DWORD milliseconds)
   }
   if (hookCount) {
     lock.unlock();
-    for (size_t i = 0; i < hookCount; ++i) hooks[i].first(hooks[i].second);
+    for (size_t i = 0; i < hookCount; ++i) hooks[i].call(hooks[i].argument);
     lock.lock();
     if (Event::TrySatisfy(waiter.events, waitAll, result)) return result;
   }
