@@ -1,32 +1,15 @@
 // The main window's construction and destruction, the fonts it needs, and "finish".
 #include "app/DravikPCMain.h"
 
-#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QScreen>
 
-#include "platform/fonts.h"
-
-namespace {
-
-// Tahoma is the window's font. Where the system has no Tahoma, the files the platform names (a
-// metric-compatible one on Linux) are loaded into the application; elsewhere nothing is loaded.
-// Arial needs nothing: fontconfig maps it to the metric-compatible Liberation Sans.
-void EnsureWindowFonts() {
-  static bool done = false;
-  if (done) return;
-  done = true;
-  if (QFontDatabase::families().contains(QStringLiteral("Tahoma"), Qt::CaseInsensitive)) return;
-  for (const std::string& file : platform::TahomaFontFiles())
-    QFontDatabase::addApplicationFont(QString::fromStdString(file));
-}
-
-}  // namespace
+#include "report/NotesBox.h"
 
 TDravikPCMainForm::TDravikPCMainForm(QWidget* parent) : QWidget(parent) {
-  EnsureWindowFonts();
+  EnsureWindowFonts();  // Tahoma where the system lacks it
   CreateControls();
   // The non-visual components are created here, after the controls, before loading ends.
   CreateComponents();
@@ -39,8 +22,7 @@ TDravikPCMainForm::TDravikPCMainForm(QWidget* parent) : QWidget(parent) {
 }
 
 TDravikPCMainForm::~TDravikPCMainForm() {
-  DestroyComponents();  // the tick first: it is the last component created
-  TApdComponentLink::FreeComponents(this);
+  DestroyComponents();  // the light controller, then the session with its tick and port
   delete PrintDialog1;  // holds a pointer to printer_
   PrintDialog1 = nullptr;
 }

@@ -1,13 +1,15 @@
 // TDravikPCMainForm, the program's one window: its controls (named as the program refers to
-// them), its non-visual components, the fields it keeps and its event handlers. The class is spread
-// over several files:
-//   DravikPCMain.cpp        construction, destruction, fonts, "finish"
-//   DravikPCMainLayout.cpp  the controls with their places, texts, fonts and initial states
-//   DravikPCMainReport.cpp  "print": the printer dialog and the report's texts
-//   DravikPCMainController.cpp         components, port list, connect, the tick, the two views
-//   DravikPCMainControllerReceive.cpp  collecting, checking and dispatching reply frames
-//   DravikPCMainDecoders.cpp           replies into fields and controls
-//   DravikPCMainActions.cpp            the configuration boxes, "APPLY", "set time", "CLEAR"
+// them), its non-visual components and its event handlers. The conversation with the
+// instrument is the InstrumentSession's (session/); the window draws the session's state into
+// its controls, hands the examiner's actions to it, and shows its failures in message boxes.
+// The class is spread over several files:
+//   DravikPCMain.cpp         construction, destruction, fonts, "finish"
+//   DravikPCMainLayout.cpp   the controls with their places, texts, fonts and initial states
+//   DravikPCMainReport.cpp   "print": the printer dialog and the report's texts
+//   DravikPCMainWiring.cpp   components, handlers, port list, "connect", "refresh", closing
+//   DravikPCMainView.cpp     the session's state into the controls, the two views, its boxes
+//   DravikPCMainActions.cpp  the configuration boxes, "APPLY", "set time", "CLEAR"
+//   ArchiveLink.cpp          the results archive: read-outs kept, texts attached, erases guarded
 #pragma once
 #include <QCheckBox>
 #include <QComboBox>
@@ -23,19 +25,18 @@
 #include <optional>
 #include <string>
 
+#include "app/ArchiveLink.h"
 #include "app/DravikPCMainControls.h"
-#include "app/PortComms.h"
-#include "app/Protocol.h"
-#include "app/ReportLayout.h"
-#include "app/Timer.h"
-#include "serial/AdPort.h"
+#include "report/ReportLayout.h"
 #include "serial/AdStatLt.h"
 #include "serial/AdStatLtController.h"
+#include "session/InstrumentSession.h"
+#include "session/PortComms.h"
 
 class QPrintDialog;
 class QPrinter;
 
-class TDravikPCMainForm : public QWidget {
+class TDravikPCMainForm : public QWidget, private SessionListener {
   Q_OBJECT
 
 public:
@@ -139,34 +140,17 @@ public:
   QPushButton* PrintBUT = nullptr;
 
   // ---- Non-visual components ----
-  // Created after the lights, in this order, and freed in the reverse order.
-  TApdComPort* ApdComPort1 = nullptr;            // the instrument's port, 9600 baud
-  TApdSLController* ApdSLController1 = nullptr;  // drives LightRX and LightTX from ApdComPort1
-  TTimer* Timer1 = nullptr;                      // the controller's tick; off until "connect"
+  // The session (with its port component ApdComPort1 and its tick Timer1) is created first,
+  // the light controller after it; they are freed in the reverse order.
+  InstrumentSession* Session = nullptr;          // the conversation with the instrument
+  TApdSLController* ApdSLController1 = nullptr;  // drives LightRX and LightTX from the session's port
   QPrintDialog* PrintDialog1 = nullptr;          // created at the first "print"
 
-  // ---- Fields of the connection controller ----
-  TPortsList PortNumbers;       // port number of each entry of CommsCB, same order
-  std::string RxFrame;          // the reply being collected, from its ':' (bytes, not text)
-  bool InFrame = false;         // a ':' has come since the last transmission or completed frame
-  bool ReplyValid = false;      // the last completed frame passed the checks; cleared on sending
-  std::string PendingCommand;   // command body for the next transmission
-  bool CommandPending = false;  // PendingCommand is to be sent (else the status poll "0")
-  int32_t TickCount = 0;        // ticks since the last processed tick
-  uint16_t Step = 0;            // position in the read-out sequence, 0 to 11
-
-  // ---- Fields of the decoded instrument (zero or unset until read) ----
-  char VersionChar = 0;                  // software version ('6' reply)
-  int32_t TempRaw = 0;                   // temperature byte of the last status reply
-  int32_t BattRaw = 0;                   // battery byte of the last status reply
-  std::optional<uint8_t> SetupByte1;     // the configuration block's setup bytes, carried
-  std::optional<uint8_t> SetupByte2;     // unchanged into the "9" command (20, 4, 100, 25
-  std::optional<uint8_t> SetupByte3;     // while unset)
-  std::optional<uint8_t> SetupByte4;
-  uint16_t FeatureWord = 0;              // bit 5: plus model; written back unchanged
-  uint16_t FlagsWord = 0;                // configuration flags as last read
-  uint16_t NewFlagsWord = 0;             // configuration flags as edited in the check boxes
-  bool PlusModel = false;  // the connected instrument is the plus model ("dravik+"): full report
+  // ---- Fields of the window ----
+  TPortsList PortNumbers;        // port number of each entry of CommsCB, same order
+  uint16_t NewFlagsWord = 0;     // configuration flags as edited in the check boxes
+  // The connected instrument is the plus model ("dravik+"): full report, more controls.
+  bool PlusModel() const { return Session->State().plusModel(); }
 
   // Where UpdatePortList reads the system's port list (tests put their own list here).
   std::function<TSerialCommValues()> ReadPortValues;
@@ -179,8 +163,6 @@ public:
   void FormClose(QObject* Sender);       // closes the port and ends the application
   void ConnectBUTClick(QObject* Sender);
   void RefreshBUTClick(QObject* Sender);
-  void Timer1Timer(QObject* Sender);
-  void ApdComPort1TriggerAvail(QObject* CP, uint16_t Count);
   void Flags12CBClick(QObject* Sender);  // "3%g trigger" changed: interlock with "Measure Pull"
   void Flags15CBClick(QObject* Sender);  // "%g readings" changed: interlock with "Metric Units"
   void ConfigBUTClick(QObject* Sender);  // "APPLY"
@@ -191,23 +173,15 @@ public:
   // an escaping error shown as the application's error report.
   void WindowActivated();
 
-  // ---- The connection controller ----
+  // ---- The port list and the two views ----
   void UpdatePortList();
-  void CheckReply();
-  void HandleReply();
-  void RestartReadout();
   void ShowConnectedView();
   void ShowDisconnectedView();
-
-  // ---- Reply decoders (each reads RxFrame) ----
-  void DecodeSerialReply();
-  void DecodeStatusReply();
-  void DecodeConfigReply();
-  void DecodeCalibrationReply();
-  void DecodeClockReply();
-  void DecodeResultBlock();
-  void ShowConfigFlags();
-  void CollectConfigFlags();
+  // ---- The session's state into the controls ----
+  void ShowConfigFlags();  // the check boxes from the flags word as read
+  void ShowConfig();       // the boxes, the pull fields and the first line of the notes
+  void ShowResult(int test, protocol::BlockHalf half);
+  void CollectConfigFlags();  // NewFlagsWord from the check boxes; enables "APPLY"
 
   // ---- The report ----
   // Prints the report for the current texts on `printer`, without a dialog. Printing-layer
@@ -218,6 +192,11 @@ public:
   // Memo1's lines as the box lays them out, wrapped lines counted separately.
   QStringList Memo1Lines() const;
 
+  // ---- The results archive ----
+  // Attaches the vehicle, examiner, notes and brake ticks to the read-out shown, in the archive
+  // (at "print" and at closing); nothing when the archive is off.
+  void KeepExaminerTexts();
+
 protected:
   void changeEvent(QEvent* event) override;
   void showEvent(QShowEvent* event) override;
@@ -225,27 +204,27 @@ protected:
 
 private:
   void CreateControls();
+  void SetUpWindow();
+  void CreateWindowControls();
+  void CreateConfigControls();
+  void CreateCalibControls();
+  void CreateResultControls();
+  void CreateNotesControls();
+  void CreateConnectedControls();
+  void SetTabOrderAndToolTips();
   void CreateComponents();
   void ConnectHandlers();
   void DestroyComponents();
 
-  // The receive path.
-  void ReceiveChars(int count);
-  void CollectChar(char c);
-  void TakeHeldBackInput();
-  // The tick's request: the read-out step's command, then building and sending the frame.
-  void TransmitRequest();
-  void PrepareStepRequest();
-  void QueueCommand(const std::string& body);
-  // The configuration block as last read, for the "9" command.
-  protocol::ConfigBlock ConfigBlockAsRead() const;
+  // SessionListener: what the session tells the window.
+  void SessionChanged(const SessionChange& change) override;
+  void OperationFailed(const SessionFailure& failure) override;
+  void OperationSucceeded(SessionOperation operation) override;
 
   bool formActivatedOnce_ = false;  // the port list has been filled at least once
-  bool closing_ = false;            // FormClose has run: the tick stops sending
-  bool inTick_ = false;             // Timer1Timer is running (it lets pending events run)
-  bool inReceive_ = false;          // the receive path is reading characters
-  bool rxHeldBack_ = false;         // a receive event was left unread while a box was open
   int boxClosedToken_ = 0;          // our listener at TMessageBoxGuard
 
   std::unique_ptr<QPrinter> printer_;  // the printer and settings chosen in PrintDialog1
+  // The results archive; null when DRAVIK_ARCHIVE is "off". Made after the session, freed before it.
+  std::unique_ptr<TArchiveLink> archiveLink_;
 };

@@ -1,12 +1,10 @@
 // The user's actions on the instrument: the interlocks of the configuration check boxes, the
 // comparison that enables "APPLY", and the commands queued by "APPLY", "set time" and "CLEAR".
-// Commands go through the controller's one command slot and are sent at the next processed
-// tick; the '9' and 'T' replies restart the read-out, so the result is read back at once.
-#include "app/Decoders.h"
+// Commands go through the session's one command slot and are sent at its next processed tick;
+// the '9' and 'T' replies restart the read-out, so the result is read back at once.
 #include "app/DravikPCMain.h"
-#include "app/LocalTime.h"
 #include "app/MessageBoxes.h"
-#include "app/Protocol.h"
+#include "protocol/Decoders.h"
 
 namespace {
 
@@ -43,31 +41,18 @@ void TDravikPCMainForm::Flags15CBClick(QObject*) {
 }
 
 void TDravikPCMainForm::CollectConfigFlags() {
-  const decoders::CollectedFlags collected = decoders::CollectConfigFlags(FlagsWord, ReadBoxes(*this));
+  const uint16_t flagsWord = Session->State().config.flagsWord;
+  const decoders::CollectedFlags collected = decoders::CollectConfigFlags(flagsWord, ReadBoxes(*this));
   NewFlagsWord = collected.newFlagsWord;
   ConfigBUT->setEnabled(collected.applyEnabled);
-}
-
-protocol::ConfigBlock TDravikPCMainForm::ConfigBlockAsRead() const {
-  protocol::ConfigBlock block;  // the defaults stand for setup bytes not read yet
-  if (SetupByte1) block.setupByte1 = *SetupByte1;
-  if (SetupByte2) block.setupByte2 = *SetupByte2;
-  if (SetupByte3) block.setupByte3 = *SetupByte3;
-  if (SetupByte4) block.setupByte4 = *SetupByte4;
-  block.featureWord = FeatureWord;
-  block.flagsWord = FlagsWord;
-  return block;
 }
 
 void TDravikPCMainForm::ConfigBUTClick(QObject*) {
   if (!TMessageBoxGuard::Instance().Confirm("Results will be erased, proceed?")) return;
   // NewFlagsWord as the last processed tick computed it.
-  QueueCommand(protocol::ConfigWriteCommand(ConfigBlockAsRead(), NewFlagsWord));
+  Session->ApplyFlags(NewFlagsWord);
 }
 
-void TDravikPCMainForm::SetTimBUTClick(QObject*) { QueueCommand(protocol::ClockSetCommand(LocalNow())); }
+void TDravikPCMainForm::SetTimBUTClick(QObject*) { Session->SetTime(); }
 
-void TDravikPCMainForm::ClearBUTClick(QObject*) {
-  // Writing the configuration unchanged makes the instrument erase its results.
-  QueueCommand(protocol::ConfigWriteCommand(ConfigBlockAsRead(), FlagsWord));
-}
+void TDravikPCMainForm::ClearBUTClick(QObject*) { Session->ClearResults(); }

@@ -6,6 +6,7 @@
 #include <QPalette>
 
 #include "app/DravikPCMain.h"
+#include "report/NotesBox.h"
 
 namespace {
 
@@ -126,19 +127,21 @@ void BuildTestColumn(QGroupBox* box, int number, const TestColumn& c, const char
 
 }  // namespace
 
-void TDravikPCMainForm::CreateControls() {
+void TDravikPCMainForm::SetUpWindow() {
   setObjectName(QStringLiteral("DravikPCMainForm"));
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint);
   setWindowTitle(QStringLiteral("dravikPC 1.0.4"));
   setFixedSize(614, 468);
-  setFont(Font("Tahoma", 13));
+  setFont(WindowFont());  // Tahoma 13 px, which the notes box wraps its lines in
   QPalette palette = this->palette();
   palette.setColor(QPalette::Window, QColor(244, 244, 232));
   palette.setColor(QPalette::WindowText, QColor(0, 0, 0));
   setPalette(palette);
   setAutoFillBackground(true);
+}
 
+void TDravikPCMainForm::CreateWindowControls() {
   // ---- The window's own controls ----
   ConfigGB = GroupBox(this, "ConfigGB", 5, 2, 307, 69, QStringLiteral("Configuration"));
   ConnectStepLAB = Label(this, "ConnectStepLAB", 338, 9, QStringLiteral("Step"));
@@ -181,7 +184,9 @@ void TDravikPCMainForm::CreateControls() {
   Test2GB = GroupBox(this, "Test2GB", 192, 176, 97, 289, QStringLiteral("Test 2"));
   Test3GB = GroupBox(this, "Test3GB", 288, 176, 97, 289, QStringLiteral("Test 3"));
   NotesGB = GroupBox(this, "NotesGB", 384, 176, 225, 289, QStringLiteral("Notes"));
+}
 
+void TDravikPCMainForm::CreateConfigControls() {
   // ---- ConfigGB: all unchecked until the configuration is read ----
   Flags12CB = CheckBox(ConfigGB, "Flags12CB", 10, 19, 89, 18, QStringLiteral("3%g trigger"));
   Flags13CB = CheckBox(ConfigGB, "Flags13CB", 107, 19, 98, 18, QStringLiteral("LED is peak"));
@@ -189,7 +194,9 @@ void TDravikPCMainForm::CreateControls() {
   Flags15CB = CheckBox(ConfigGB, "Flags15CB", 107, 43, 89, 17, QStringLiteral("%g readings"));
   Flags17CB = CheckBox(ConfigGB, "Flags17CB", 204, 43, 97, 17, QStringLiteral("Measure Pull"));
   ConfigBUT = Button(ConfigGB, "ConfigBUT", 9, 42, 49, 20, QStringLiteral("APPLY"));
+}
 
+void TDravikPCMainForm::CreateCalibControls() {
   // ---- CalibGB: labels in Tahoma 11 px, display boxes in Arial 13 px ----
   const QFont calibLabels = Font("Tahoma", 11);
   const QFont calibBoxes = Font("Arial", 13);
@@ -206,7 +213,9 @@ void TDravikPCMainForm::CreateControls() {
   TempEDIT = DisplayBox(CalibGB, "TempEDIT", 316, 52, 53, 24, QStringLiteral(" 50.5 C"));
   for (TLabel* label : {Label3, CalibLAB, ByWhoLAB, VersionLAB, Label5, Label4}) label->setFont(calibLabels);
   for (QLineEdit* box : {SerialEB, BattEDIT, TempEDIT}) box->setFont(calibBoxes);
+}
 
+void TDravikPCMainForm::CreateResultControls() {
   // ---- ResultsGB: row labels level with the rows of the test columns ----
   PeakLAB = Label(ResultsGB, "PeakLAB", 12, 44, QStringLiteral("Peak Decel."));
   SetTextColour(PeakLAB, QColor(255, 0, 0));
@@ -230,18 +239,20 @@ void TDravikPCMainForm::CreateControls() {
                   {&T3DateLAB, &T3PeakEB, &T3MeanEB, &T3SpeedEB, &T3StopEB, &T3DistEB, &T3PullEB, &T3PullGEB,
                    &ParkingCB},
                   "ParkingCB", QStringLiteral("Parking"), 65);
+}
 
+void TDravikPCMainForm::CreateNotesControls() {
   // ---- NotesGB: the only editable texts ----
   VehicleLAB = Label(NotesGB, "VehicleLAB", 8, 33, QStringLiteral("Vehicle Reg."));
   VehicleEB = EditBox(NotesGB, "VehicleEB", 88, 30, 129, 24, QStringLiteral("Vehicle Registration"));
   ExaminerLAB = Label(NotesGB, "ExaminerLAB", 24, 73, QStringLiteral("Examiner"));
   ExaminerEB = EditBox(NotesGB, "ExaminerEB", 88, 70, 129, 24, QStringLiteral("Examiner Name"));
   Memo1 = Named(new QPlainTextEdit(QStringLiteral("Examiner notes"), NotesGB), "Memo1");
-  Memo1->setGeometry(8, 112, 209, 169);
-  Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-  Memo1->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-  Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  Memo1->move(8, 112);
+  SetUpNotesBox(*Memo1);  // 209 x 169, word wrap, horizontal scroll bar: as a kept read-out's notes print
+}
 
+void TDravikPCMainForm::CreateConnectedControls() {
   // ---- ConnectedGB ----
   ConnectedRB = Named(new TRadioButton(QStringLiteral("connected at"), ConnectedGB), "ConnectedRB");
   ConnectedRB->setGeometry(12, 5, 97, 25);
@@ -250,7 +261,9 @@ void TDravikPCMainForm::CreateControls() {
   SetTimBUT = Button(ConnectedGB, "SetTimBUT", 79, 34, 57, 20, QStringLiteral("set time"));
   SetTimBUT->setEnabled(false);
   PrintBUT = Button(ConnectedGB, "PrintBUT", 146, 34, 57, 20, QStringLiteral("print"));
+}
 
+void TDravikPCMainForm::SetTabOrderAndToolTips() {
   // ---- Tab order: each parent's controls in their own order, parents in the window's ----
   TabOrder({ConnectBUT, FinishBUT,                                        // window 0, 1
             /* CalibGB 2: nothing focusable */
@@ -261,11 +274,20 @@ void TDravikPCMainForm::CreateControls() {
             ConnectedRB, SetTimBUT, RefreshBUT, PrintBUT,                 // ConnectedGB 9
             CommsCB});                                                    // window 10
 
-  // The handlers are connected with the controller (ConnectHandlers).
-
   // No tooltips anywhere in the window.
   auto* blocker = new ToolTipBlocker(this);
   installEventFilter(blocker);
   for (QWidget* child : findChildren<QWidget*>()) child->installEventFilter(blocker);
+}
 
+void TDravikPCMainForm::CreateControls() {
+  SetUpWindow();
+  CreateWindowControls();
+  CreateConfigControls();
+  CreateCalibControls();
+  CreateResultControls();
+  CreateNotesControls();
+  CreateConnectedControls();
+  SetTabOrderAndToolTips();
+  // The handlers are connected with the components (ConnectHandlers).
 }

@@ -1,15 +1,10 @@
 // "print": the printer dialog, the texts the report takes from the window, and the print itself.
-#include <QAbstractTextDocumentLayout>
-#include <QCoreApplication>
 #include <QPrintDialog>
 #include <QPrinter>
-#include <QResizeEvent>
-#include <QTextBlock>
-#include <QTextDocument>
-#include <QTextLayout>
 
 #include "app/DravikPCMain.h"
-#include "app/ReportQtCanvas.h"
+#include "report/NotesBox.h"
+#include "report/ReportQtCanvas.h"
 
 void TDravikPCMainForm::PrintBUTClick(QObject*) {
   // The printer object keeps the examiner's choices from one report to the next.
@@ -20,6 +15,7 @@ void TDravikPCMainForm::PrintBUTClick(QObject*) {
   }
   if (PrintDialog1->exec() != QDialog::Accepted) return;
   PrintReportTo(*printer_);
+  KeepExaminerTexts();
 }
 
 void TDravikPCMainForm::PrintReportTo(QPrinter& printer) {
@@ -30,7 +26,7 @@ void TDravikPCMainForm::PrintReportTo(QPrinter& printer) {
 
 ReportTexts TDravikPCMainForm::CollectReportTexts() const {
   ReportTexts t;
-  t.PlusModel = PlusModel;
+  t.PlusModel = PlusModel();
   t.MeasurePull = Flags17CB->isChecked();
   t.Serial = SerialEB->text();
   t.Calibration = CalibLAB->text();
@@ -49,31 +45,4 @@ ReportTexts TDravikPCMainForm::CollectReportTexts() const {
   return t;
 }
 
-QStringList TDravikPCMainForm::Memo1Lines() const {
-  // A box that has never been shown has not had its size delivered yet, so its text would not
-  // wrap at its width; deliver it now (Qt delivers it again, harmlessly, when the box shows).
-  // The box lays out its viewport, and the viewport's size is what the text wraps at.
-  for (QWidget* widget : {static_cast<QWidget*>(Memo1), Memo1->viewport()}) {
-    if (!widget->testAttribute(Qt::WA_PendingResizeEvent)) continue;
-    QResizeEvent resize(widget->size(), QSize());
-    QCoreApplication::sendEvent(widget, &resize);
-  }
-  QStringList lines;
-  QTextDocument* document = Memo1->document();
-  QAbstractTextDocumentLayout* documentLayout = document->documentLayout();
-  for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
-    // Asking for the block's extent lays it out at the box's width if it has not been yet.
-    documentLayout->blockBoundingRect(block);
-    const QTextLayout* layout = block.layout();
-    const QString text = block.text();
-    if (!layout || layout->lineCount() == 0) {
-      lines << text;
-      continue;
-    }
-    for (int i = 0; i < layout->lineCount(); ++i) {
-      const QTextLine line = layout->lineAt(i);
-      lines << text.mid(line.textStart(), line.textLength());
-    }
-  }
-  return lines;
-}
+QStringList TDravikPCMainForm::Memo1Lines() const { return NotesBoxLines(*Memo1); }

@@ -18,7 +18,8 @@ endif()
 # dravik_add_test(<target> LABEL <unit|integration|gui> SOURCES ... LIBS ... [TIMEOUT s])
 # Builds a GoogleTest executable and registers each of its tests with CTest. Every test runs
 # on Qt's offscreen platform and with a private device-map folder, so tests never see the
-# machine's own serial ports or the developer's running simulator.
+# machine's own serial ports or the developer's running simulator; and with a data folder and a
+# results archive of its executable's own, so no test keeps read-outs in the developer's archive.
 function(dravik_add_test target)
   cmake_parse_arguments(T "" "LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
   if(NOT T_TIMEOUT)
@@ -27,12 +28,17 @@ function(dravik_add_test target)
   add_executable(${target} ${T_SOURCES})
   target_link_libraries(${target} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
   target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})
+  set_property(GLOBAL APPEND PROPERTY DRAVIK_TEST_TARGETS ${target})
+  if(CMAKE_CROSSCOMPILING)
+    return()  # run by scripts/wine-tests.sh, not CTest
+  endif()
   # Test names start with their executable's name ("platform_comm_test/Comm.Open"), so a run can
   # select the tests of the executables it built (scripts/sanitize.sh).
   gtest_discover_tests(${target}
     DISCOVERY_MODE PRE_TEST
     TEST_PREFIX "${target}/"
     PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT}
-               ENVIRONMENT "QT_QPA_PLATFORM=offscreen;DRAVIK_DEVICEMAP=${CMAKE_BINARY_DIR}/test-devicemap/${target}")
-  set_property(GLOBAL APPEND PROPERTY DRAVIK_TEST_TARGETS ${target})
+               ENVIRONMENT "QT_QPA_PLATFORM=offscreen;DRAVIK_DEVICEMAP=${CMAKE_BINARY_DIR}/test-devicemap/${target}"
+                           "XDG_DATA_HOME=${CMAKE_BINARY_DIR}/test-data/${target}"
+                           "DRAVIK_ARCHIVE=${CMAKE_BINARY_DIR}/test-data/${target}/archive.sqlite")
 endfunction()

@@ -24,8 +24,9 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "companion program of the dravik brake-tes
 set(CPACK_PACKAGE_DESCRIPTION
     "dravikPC reads a dravik or dravik+ brake-test decelerometer over a serial port (a USB-serial\n"
     "adapter or a built-in port), shows its status, configuration and three stored brake tests in\n"
-    "one window and prints a one-page test report. The package also holds dravik-sim, a simulated\n"
-    "instrument on a pseudo-terminal, for trying the program without one.")
+    "one window and prints a one-page test report. The package also holds dravik, the command line\n"
+    "for test stations and scripts, and dravik-sim, a simulated instrument on a pseudo-terminal,\n"
+    "for trying the programs without one.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)  # dravikpc_<version>_<arch>.deb
@@ -36,7 +37,9 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "dravikPC maintainers <dravikpc@example.com>
 # What the program needs at run time besides the libraries it links: a Qt platform plugin (xcb
 # for a desktop; offscreen comes with libqt6gui6), the metric-compatible Tahoma of the window
 # (fonts-wine) and the Arial of the report (Liberation Sans).
-set(dravik_deb_extra "qt6-qpa-plugins, fonts-wine, fonts-liberation")
+# The results archive's Qt SQL drivers are plugins, loaded at run time: SQLite, and PostgreSQL
+# for a shared archive.
+set(dravik_deb_extra "qt6-qpa-plugins, fonts-wine, fonts-liberation, libqt6sql6-sqlite, libqt6sql6-psql")
 find_program(DRAVIK_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(DRAVIK_DPKG_SHLIBDEPS)
   # The library packages (libqt6core6, libqt6gui6, libqt6widgets6, libqt6printsupport6, libc6,
@@ -45,7 +48,7 @@ if(DRAVIK_DPKG_SHLIBDEPS)
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "${dravik_deb_extra}")
 else()
   set(CPACK_DEBIAN_PACKAGE_DEPENDS
-      "libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), libqt6printsupport6 (>= 6.4), ${dravik_deb_extra}")
+      "libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), libqt6printsupport6 (>= 6.4), libqt6sql6 (>= 6.4), ${dravik_deb_extra}")
 endif()
 
 include(CPack)

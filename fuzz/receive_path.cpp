@@ -16,8 +16,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/Decoders.h"
-#include "app/Protocol.h"
+#include "protocol/Decoders.h"
+#include "protocol/InstrumentState.h"
+#include "protocol/Protocol.h"
 
 namespace {
 
@@ -56,7 +57,7 @@ void DecodeAll(const std::string& frame, const decoders::ResultUnits& units, boo
 
   const decoders::ResultBlockView result = decoders::DecodeResultBlock(frame, units);
   Check(result.test >= 0 && result.test <= 3, "test number");
-  Check(!result.nextStep || (*result.nextStep >= 6 && *result.nextStep <= 11), "step after a block");
+  Check((result.test == 0) == (result.half == decoders::BlockHalf::Unknown), "block half and test agree");
   for (const std::string* text : {&result.peak, &result.mean, &result.sideways, &result.angle, &result.stop,
                                   &result.speed, &result.distance, &result.date})
     CheckText(*text, "result text");
@@ -74,7 +75,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   bool connected = (start & 2) != 0;
   const decoders::ResultUnits units{(start & 4) != 0, (start & 8) != 0, (start & 16) != 0};
 
-  // The controller's receive state: RxFrame, InFrame, ReplyValid.
+  // The session's receive state (RxFrame, InFrame, ReplyValid) and the instrument's state.
+  protocol::InstrumentState state;
+  state.serial = address;
   std::string frame;
   bool inFrame = false;
   bool replyValid = false;
@@ -115,10 +118,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
       }
       DecodeAll(frame, units, connected);
       if (replyValid) {
-        const decoders::StepMove move = decoders::StepAfterReply(frame, connected);
-        if (protocol::ReplyType(frame) == 'Q') address = decoders::DecodeSerialReply(frame).substr(0, 4);
-        if (move.checkConnected) connected = true;
-        if (move.kind == decoders::StepMove::RestartReadout) connected = false;
+        // The session's state takes the valid reply; its serial number is the next address.
+        const protocol::AppliedReply applied = protocol::ApplyReply(state, frame, connected);
+        const decoders::StepMove& move = applied.move;
+        Check(applied.part != protocol::StatePart::Result || (applied.test >= 1 && applied.test <= 3), "result test");
+        Check(state.readoutParts <= protocol::kAllReadoutParts, "read-out parts");
+        address = state.serial;
+        if (move.checkConnected) {
+          connected = true;
+          if (protocol::FinishReadout(state, 0)) Check(state.readoutParts == protocol::kAllReadoutParts, "complete");
+        }
+        if (move.kind == decoders::StepMove::RestartReadout) {
+          connected = false;
+          protocol::BeginReadout(state);
+        }
       }
       purged = true;
     }

@@ -9,6 +9,9 @@
 #    define NOMINMAX
 #  endif
 #  include <windows.h>
+// <windows.h> makes TextOut a macro for TextOutA or TextOutW; the report canvas has a method of
+// that name, and nothing of ours calls the GDI function.
+#  undef TextOut
 #else
 #  include "platform/linux/wintypes.h"
 #  include "platform/linux/winerror.h"

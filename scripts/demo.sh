@@ -22,6 +22,8 @@ fi
 
 scripts/deps.sh
 cmake --preset default >/dev/null
+# The simulator's read-outs go to an archive of the demo's own, not to the user's.
+export DRAVIK_ARCHIVE=${DRAVIK_ARCHIVE:-$root/out/demo-archive.sqlite}
 bin=build/default
 
 if [ "$tour" -eq 1 ]; then

@@ -15,7 +15,7 @@ check=0
 
 scripts/deps.sh
 cmake --preset default >/dev/null
-cmake --build --preset default --target dravikPC dravik-sim dravik-tour -j "$(nproc)"
+cmake --build --preset default --target dravikPC dravik dravik-sim dravik-tour -j "$(nproc)"
 rm -f build/default/dravikpc_*.deb
 (cd build/default && cpack -G DEB >/dev/null)
 deb=$(ls "$root"/build/default/dravikpc_*.deb)
@@ -45,7 +45,7 @@ desktop-file-validate /usr/share/applications/dravikpc.desktop
 # The installed program on its own, with an empty port list and a runtime folder of its own.
 mkdir -m 700 "$scratch/runtime" "$scratch/devicemap"
 set +e
-(cd "$scratch" && XDG_RUNTIME_DIR="$scratch/runtime" DRAVIK_DEVICEMAP="$scratch/devicemap" \
+(cd "$scratch" && XDG_RUNTIME_DIR="$scratch/runtime" DRAVIK_DEVICEMAP="$scratch/devicemap" XDG_DATA_HOME="$scratch/data" \
    QT_QPA_PLATFORM=offscreen timeout 5 dravikPC >"$scratch/log" 2>&1)
 rc=$?
 set -e
@@ -60,8 +60,11 @@ if grep -Eiq 'error|fail|fatal|abort|segmentation|cannot|could not|not found|mis
 fi
 echo "package check: the installed dravikPC ran on the offscreen platform until stopped"
 
+# The installed command line answers.
+dravik --version | grep -q '^dravik ' || { echo "package check: the installed dravik did not answer --version" >&2; exit 1; }
+
 # The installed simulator and its sample instruments, read by the program's classes.
-(cd "$scratch" && XDG_RUNTIME_DIR="$scratch/runtime" DRAVIK_DEVICEMAP="$scratch/devicemap" \
+(cd "$scratch" && XDG_RUNTIME_DIR="$scratch/runtime" DRAVIK_DEVICEMAP="$scratch/devicemap" XDG_DATA_HOME="$scratch/data" \
    "$root/build/default/tools/dravik-tour/dravik-tour" --sim /usr/bin/dravik-sim \
      --window "$scratch/window.png" --report "$scratch/report.pdf" \
      -- --config /usr/share/dravikpc/instruments/plain-imperial.json)

@@ -16,6 +16,7 @@ trap 'rm -rf "$scratch"' EXIT
 
 # A private device-map folder: the samples list the simulator's port only.
 export DRAVIK_DEVICEMAP="$scratch/devicemap"
+export DRAVIK_ARCHIVE="$scratch/archive.sqlite"
 export QT_QPA_PLATFORM=offscreen
 "$tour" --window docs/window.png --report docs/report-plus.pdf
 "$tour" --window "$scratch/plain.png" --report docs/report-plain.pdf \

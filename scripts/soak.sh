@@ -26,6 +26,7 @@ out=build/soak
 rm -rf "$out"
 mkdir -p "$out/devicemap"
 export DRAVIK_DEVICEMAP="$root/$out/devicemap"
+export DRAVIK_ARCHIVE="$root/$out/archive.sqlite"  # the soak's read-outs, not the user's
 export QT_QPA_PLATFORM=offscreen
 fifo="$out/control"
 

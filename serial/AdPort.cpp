@@ -116,8 +116,7 @@ TApdBaseDispatcher* TApdCustomComPort::RequireDispatcher() {
 // before the hang-up is still being read.
 void TApdCustomComPort::CloseIfDeviceGone() {
   if (portState_ != psOpen || deliveryDepth_ > 0) return;
-  const auto* device = dynamic_cast<const TApdWin32Dispatcher*>(Dispatcher.get());
-  if (device && device->DeviceGone()) SetOpen(false);
+  if (Dispatcher && Dispatcher->DeviceGone()) SetOpen(false);
 }
 
 std::unique_ptr<TApdBaseDispatcher> TApdCustomComPort::MakeDispatcher() {

@@ -8,7 +8,7 @@
 #include <QColor>
 #include <QImage>
 
-#include "serial/OoMisc.h"
+#include "serial/OoMiscGraphic.h"
 
 class TApdCustomStatusLight : public TApdBaseGraphicControl {
   Q_OBJECT

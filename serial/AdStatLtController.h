@@ -13,10 +13,9 @@
 #include <vector>
 
 #include "serial/AdEvents.h"
+#include "serial/AdPort.h"
 #include "serial/AdStatLt.h"
 #include "serial/OoMisc.h"
-
-class TApdCustomComPort;
 
 // Eight lamp slots; the set refers to the lamps, it does not own them.
 class TLightSet {

@@ -59,6 +59,9 @@ public:
   TApdCustomComPort* Owner() const { return OwnerComponent; }
   int Handle() const { return DispatcherHandle; }
   LONG_PTR DeviceHandleValue() const { return DeviceHandle.load(); }
+  // True once the device hung up while the port was open, for good (a device layer that can
+  // tell says so; the default cannot). Any thread.
+  virtual bool DeviceGone() const { return false; }
 
   // --- Opening and closing (user-interface thread) ---
   int OpenPort(const std::string& Name, int Baud, int Parity, int DataBits, int StopBits,

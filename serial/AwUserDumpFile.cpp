@@ -30,7 +30,9 @@ int IoErrorCode(int errorNumber) {
 
 int WriteDumpFile(const std::string& FileName, bool Append, const std::string& Text, bool& Opened) {
   errno = 0;
-  std::FILE* file = std::fopen(FileName.c_str(), Append ? "a" : "w");
+  // Binary: a dump is the same bytes on every system, its lines ended by LF alone (a text-mode
+  // file on Windows would turn each into CR LF).
+  std::FILE* file = std::fopen(FileName.c_str(), Append ? "ab" : "wb");
   Opened = file != nullptr;
   if (!file) return -IoErrorCode(errno ? errno : EIO);
   int result = 0;

@@ -170,7 +170,7 @@ public:
 
   // True once the device hung up while the port was open (the receive thread's event wait
   // failed without a close): input then stops and the device is gone for good. Any thread.
-  bool DeviceGone() const { return HungUp.load(); }
+  bool DeviceGone() const override { return HungUp.load(); }
   // How many of the bounded waits of StopThreads and DevicePurge ran out of time since the
   // dispatcher was created: 0 on every orderly close. Any thread.
   int StopWaitTimeouts() const { return WaitTimeouts.load(); }

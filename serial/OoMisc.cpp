@@ -92,8 +92,3 @@ void TApdComponentLink::FreeComponents(const QObject* owner) {
 TApdBaseComponent::TApdBaseComponent(QObject* owner) : QObject(owner), TApdComponentLink(this, owner) {}
 
 TApdBaseComponent::~TApdBaseComponent() { NotifyRemoval(); }
-
-TApdBaseGraphicControl::TApdBaseGraphicControl(QWidget* parent, QObject* owner)
-    : QWidget(parent), TApdComponentLink(this, owner ? owner : parent) {}
-
-TApdBaseGraphicControl::~TApdBaseGraphicControl() { NotifyRemoval(); }

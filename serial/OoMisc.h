@@ -1,7 +1,7 @@
 // The base classes of the serial layer's components: TApdBaseComponent (non-visual, a QObject
-// owned by its window) and TApdBaseGraphicControl (a windowless painted control, a QWidget),
-// with the component state flags and the owner-wide insertion/removal notification they share.
-// The Qt-free tick clock of this unit lives in OoMiscClock.h.
+// owned by its window; QtCore only) with the component state flags and the owner-wide
+// insertion/removal notification that TApdBaseGraphicControl (OoMiscGraphic.h, a QWidget)
+// shares. The Qt-free tick clock of this unit lives in OoMiscClock.h.
 //
 // How components of one owner hear of each other:
 //   - Each component registers with its owner's component list when it is constructed. The list
@@ -22,7 +22,6 @@
 #pragma once
 #include <QObject>
 #include <QString>
-#include <QWidget>
 #include <vector>
 
 enum TOperation { opInsert, opRemove };
@@ -98,14 +97,4 @@ public:
   // Always "v4.06"; writes are ignored.
   QString Version() const { return QStringLiteral("v4.06"); }
   void SetVersion(const QString&) {}
-};
-
-// Base of the windowless painted controls (activity lights). `parent` is the widget it sits on;
-// `owner` defaults to the parent and is the object whose component list it joins.
-class TApdBaseGraphicControl : public QWidget, public TApdComponentLink {
-  Q_OBJECT
-
-public:
-  explicit TApdBaseGraphicControl(QWidget* parent, QObject* owner = nullptr);
-  ~TApdBaseGraphicControl() override;
 };

@@ -5,7 +5,7 @@
 #include <cctype>
 #include <charconv>
 
-#include "app/Protocol.h"
+#include "protocol/Protocol.h"
 
 namespace sim {
 namespace {
@@ -28,6 +28,87 @@ bool ToInt(const std::string& s, int& out) {
 
 }  // namespace
 
+namespace {
+
+// The argument after '=' of the fault's kind, into `rule`; false with `error` set when it does
+// not fit the kind.
+bool ParseFaultArgument(const std::string& name, const std::optional<std::string>& arg, FaultRule& rule,
+                        std::string& error) {
+  switch (rule.kind) {
+    case FaultKind::Garbage:
+      if (arg) {
+        if (arg->empty() || arg->find_first_of(":\r") != std::string::npos) {
+          error = "garbage text must be non-empty and hold no ':' or carriage return";
+          return false;
+        }
+        rule.garbage = *arg;
+      }
+      return true;
+    case FaultKind::Split:
+      if (arg) {
+        const auto slash = arg->find('/');
+        if (!ToInt(arg->substr(0, slash), rule.pieces) || rule.pieces < 2 ||
+            (slash != std::string::npos && (!ToInt(arg->substr(slash + 1), rule.gapMs) || rule.gapMs < 0))) {
+          error = "split takes PIECES (2 or more) and an optional /GAPMS";
+          return false;
+        }
+      }
+      return true;
+    case FaultKind::Delay:
+      if (!arg || !ToInt(*arg, rule.delayMs) || rule.delayMs < 0) {
+        error = "delay takes =MS";
+        return false;
+      }
+      return true;
+    case FaultKind::UnknownType:
+      if (arg) {
+        if (arg->size() != 1 || std::string(":\r").find((*arg)[0]) != std::string::npos) {
+          error = "type takes one character";
+          return false;
+        }
+        rule.type = (*arg)[0];
+      }
+      return true;
+    default:
+      if (arg) {
+        error = "fault '" + name + "' takes no argument";
+        return false;
+      }
+      return true;
+  }
+}
+
+// The selectors from `pos` on: "@command", "#from", "*count"; false with `error` set.
+bool ParseFaultSelectors(const std::string& spec, std::size_t pos, FaultRule& rule, std::string& error) {
+  bool hasFrom = false;
+  while (pos != std::string::npos && pos < spec.size()) {
+    const char tag = spec[pos];
+    const auto next = spec.find_first_of("@#*", pos + 1);
+    const std::string value = spec.substr(pos + 1, next == std::string::npos ? std::string::npos : next - pos - 1);
+    int n = 0;
+    if (tag == '@') {
+      if (value.empty()) {
+        error = "@ needs a command";
+        return false;
+      }
+      rule.command = value;
+    } else if (!ToInt(value, n) || n < 1) {
+      error = std::string(1, tag) + " needs a positive number";
+      return false;
+    } else if (tag == '#') {
+      rule.from = n;
+      hasFrom = true;
+    } else {
+      rule.count = n;
+    }
+    pos = next;
+  }
+  if (hasFrom && !rule.count) rule.count = 1;
+  return true;
+}
+
+}  // namespace
+
 std::optional<FaultRule> ParseFault(const std::string& spec, std::string& error) {
   FaultRule rule;
   rule.spec = spec;
@@ -42,72 +123,8 @@ std::optional<FaultRule> ParseFault(const std::string& spec, std::string& error)
     return std::nullopt;
   }
   rule.kind = kind->kind;
-  switch (rule.kind) {
-    case FaultKind::Garbage:
-      if (arg) {
-        if (arg->empty() || arg->find_first_of(":\r") != std::string::npos) {
-          error = "garbage text must be non-empty and hold no ':' or carriage return";
-          return std::nullopt;
-        }
-        rule.garbage = *arg;
-      }
-      break;
-    case FaultKind::Split:
-      if (arg) {
-        const auto slash = arg->find('/');
-        if (!ToInt(arg->substr(0, slash), rule.pieces) || rule.pieces < 2 ||
-            (slash != std::string::npos && (!ToInt(arg->substr(slash + 1), rule.gapMs) || rule.gapMs < 0))) {
-          error = "split takes PIECES (2 or more) and an optional /GAPMS";
-          return std::nullopt;
-        }
-      }
-      break;
-    case FaultKind::Delay:
-      if (!arg || !ToInt(*arg, rule.delayMs) || rule.delayMs < 0) {
-        error = "delay takes =MS";
-        return std::nullopt;
-      }
-      break;
-    case FaultKind::UnknownType:
-      if (arg) {
-        if (arg->size() != 1 || std::string(":\r").find((*arg)[0]) != std::string::npos) {
-          error = "type takes one character";
-          return std::nullopt;
-        }
-        rule.type = (*arg)[0];
-      }
-      break;
-    default:
-      if (arg) {
-        error = "fault '" + name + "' takes no argument";
-        return std::nullopt;
-      }
-  }
-  bool hasFrom = false;
-  std::size_t pos = headEnd;
-  while (pos != std::string::npos && pos < spec.size()) {
-    const char tag = spec[pos];
-    const auto next = spec.find_first_of("@#*", pos + 1);
-    const std::string value = spec.substr(pos + 1, next == std::string::npos ? std::string::npos : next - pos - 1);
-    int n = 0;
-    if (tag == '@') {
-      if (value.empty()) {
-        error = "@ needs a command";
-        return std::nullopt;
-      }
-      rule.command = value;
-    } else if (!ToInt(value, n) || n < 1) {
-      error = std::string(1, tag) + " needs a positive number";
-      return std::nullopt;
-    } else if (tag == '#') {
-      rule.from = n;
-      hasFrom = true;
-    } else {
-      rule.count = n;
-    }
-    pos = next;
-  }
-  if (hasFrom && !rule.count) rule.count = 1;
+  if (!ParseFaultArgument(name, arg, rule, error) || !ParseFaultSelectors(spec, headEnd, rule, error))
+    return std::nullopt;
   return rule;
 }
 

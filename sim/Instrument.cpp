@@ -1,7 +1,9 @@
 // Request handling and reply building of the simulated instrument.
 #include "sim/Instrument.h"
 
-#include "app/Protocol.h"
+#include "protocol/Protocol.h"
+#include "protocol/ReadoutTable.h"
+#include "protocol/ReplyBuilder.h"
 
 namespace sim {
 
@@ -89,10 +91,14 @@ CivilTime Instrument::ClockAt(int64_t nowMs) const {
   return AddSeconds(clockAtSet_, elapsed);
 }
 
-std::string Instrument::ReplyFrame(const std::string& address, char type, const std::string& data) const {
-  unsigned sum = 0;
-  for (char c : data) sum += static_cast<unsigned char>(c);
-  return std::string(":") + kReplyMarker + address + type + data + Hex(sum % 256, 2) + '\r';
+protocol::ConfigBlock Instrument::StoredConfig() const {
+  return {setup_.setup[0], setup_.setup[1], setup_.featureWord, setup_.setup[2], setup_.setup[3], setup_.flagsWord};
+}
+
+void Instrument::StoreConfig(const protocol::ConfigBlock& block) {
+  setup_.setup = {block.setupByte1, block.setupByte2, block.setupByte3, block.setupByte4};
+  setup_.featureWord = block.featureWord;
+  setup_.flagsWord = block.flagsWord;
 }
 
 std::optional<Answer> Instrument::Handle(const std::string& request, int64_t nowMs) {
@@ -110,16 +116,15 @@ std::optional<Answer> Instrument::Handle(const std::string& request, int64_t now
   const auto data = ReplyData(body, nowMs);
   if (!data) return std::nullopt;
   ++answered_;
-  return Answer{body, ReplyFrame(address, body[0], *data)};
+  return Answer{body, protocol::ReplyFrame(address, body[0], *data) + protocol::kCarriageReturn};
 }
 
 std::optional<std::string> Instrument::ReplyData(const std::string& body, int64_t nowMs) {
   if (body == protocol::kCmdIdentity) return setup_.serial;
-  if (body == protocol::kCmdStatus) return Hex(setup_.temperature, 2) + Hex(setup_.battery, 2);
-  if (body == protocol::kCmdConfig)
-    return Hex(setup_.setup[0], 2) + Hex(setup_.setup[1], 2) + Hex(setup_.featureWord, 4) + Hex(setup_.setup[2], 2) +
-           Hex(setup_.setup[3], 2) + Hex(setup_.flagsWord, 4);
-  if (body == protocol::kCmdCalibration) return setup_.calibration + setup_.serviceCentre + setup_.version;
+  if (body == protocol::kCmdStatus) return protocol::StatusData(setup_.temperature, setup_.battery);
+  if (body == protocol::kCmdConfig) return protocol::ConfigBlockHex(StoredConfig());
+  if (body == protocol::kCmdCalibration)
+    return protocol::CalibrationData(setup_.calibration, setup_.serviceCentre, setup_.version);
   if (body == protocol::kCmdClock) {
     // "20" yy mm dd, weekday 01..07 (Monday = 01), hh mm ss: the program reads yymmdd and hhmm.
     const CivilTime t = ClockAt(nowMs);
@@ -129,23 +134,16 @@ std::optional<std::string> Instrument::ReplyData(const std::string& body, int64_
   }
   if (body.size() == 3 && body[0] == '8' && AllHex(body.substr(1))) {
     const unsigned aa = protocol::HexField(body, 2, 2);
-    const std::string block = Hex(aa, 2);
-    const int test = (static_cast<int>(aa) - 0x20) / 0x10;
-    const bool known = aa >= 0x20 && aa <= 0x48 && (aa % 0x10 == 0 || aa % 0x10 == 8);
-    if (!known) return block + std::string(16, '0');  // unused memory reads as zeros
-    const TestRecord& r = setup_.tests[static_cast<std::size_t>(test)];
-    if (aa % 0x10 == 0)
-      return block + Hex(r.stop, 4) + Hex(r.spare, 2) + Hex(r.angle, 2) + Hex(r.mean, 4) + Hex(r.peak, 4);
-    return block + r.date + r.time + Hex(r.speed, 2) + Hex(r.distance, 4);
+    const protocol::ReadoutStep* row = protocol::RowForBlock(aa);
+    if (!row) return Hex(aa, 2) + std::string(16, '0');  // unused memory reads as zeros
+    const TestRecord& r = setup_.tests[static_cast<std::size_t>(row->test - 1)];
+    if (row->half == protocol::BlockHalf::First)
+      return protocol::FirstHalfData(aa, r.stop, r.spare, r.angle, r.mean, r.peak);
+    return protocol::SecondHalfData(aa, r.date + r.time, r.speed, r.distance);
   }
   if (body.size() == 17 && body[0] == '9' && AllHex(body.substr(1))) {
     // A configuration write; writing the block erases the stored tests.
-    setup_.setup[0] = static_cast<uint8_t>(protocol::HexField(body, 2, 2));
-    setup_.setup[1] = static_cast<uint8_t>(protocol::HexField(body, 4, 2));
-    setup_.featureWord = static_cast<uint16_t>(protocol::HexField(body, 6, 4));
-    setup_.setup[2] = static_cast<uint8_t>(protocol::HexField(body, 10, 2));
-    setup_.setup[3] = static_cast<uint8_t>(protocol::HexField(body, 12, 2));
-    setup_.flagsWord = static_cast<uint16_t>(protocol::HexField(body, 14, 4));
+    StoreConfig(protocol::ParseConfigBlock(body.substr(1)));
     setup_.tests.fill(kErasedTest);
     return std::string();
   }

@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+#include "protocol/Protocol.h"
+
 namespace sim {
 
 // A wall-clock instant as the instrument keeps it (no time zone: the instrument shows what it
@@ -92,11 +94,9 @@ public:
   const InstrumentSetup& setup() const { return setup_; }
   int requestsAnswered() const { return answered_; }
 
-  // The character in reply position 2 (not examined by the program).
-  static constexpr char kReplyMarker = 'R';
-
 private:
-  std::string ReplyFrame(const std::string& address, char type, const std::string& data) const;
+  protocol::ConfigBlock StoredConfig() const;
+  void StoreConfig(const protocol::ConfigBlock& block);
   std::optional<std::string> ReplyData(const std::string& body, int64_t nowMs);
 
   InstrumentSetup setup_;

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <optional>
 
 #include "sim/Control.h"
 #include "sim/RequestFramer.h"
@@ -47,110 +48,141 @@ void WriteLine(const std::string& line) {
   std::fflush(stdout);
 }
 
-}  // namespace
+// The loop's state and its three jobs: writing what is due, taking requests from the pty, and
+// the control channel. Each job returns an exit status when the loop is to end.
+class SimLoop {
+public:
+  SimLoop(const LoopIo& io, Instrument& instrument, FaultPlan& faults)
+      : io_(io), instrument_(instrument), faults_(faults), control_(io.control) {}
 
-int RunSimLoop(const LoopIo& io, Instrument& instrument, FaultPlan& faults) {
-  RequestFramer framer;
-  std::deque<Pending> out;
-  std::size_t queued = 0;
-  int64_t lastDue = 0;
-  bool blocked = false;  // the last write would have blocked: wait for POLLOUT
-  std::string controlBuffer;
-  int control = io.control;
+  int Run() {
+    for (;;) {
+      int64_t now = MonotonicMs();
+      if (const auto end = WriteDue(now)) return *end;
 
-  for (;;) {
-    int64_t now = MonotonicMs();
-    // Write every piece that is due, in order.
-    while (!out.empty() && out.front().dueMs <= now) {
-      std::string& bytes = out.front().bytes;
-      const ssize_t n = ::write(io.master, bytes.data(), bytes.size());  // -1 + errno on failure
+      int timeout = -1;
+      if (!out_.empty() && !blocked_) timeout = static_cast<int>(std::max<int64_t>(0, out_.front().dueMs - now));
+      pollfd fds[3] = {{io_.master, static_cast<short>(POLLIN | (blocked_ ? POLLOUT : 0)), 0},
+                       {io_.signals, POLLIN, 0},
+                       {control_, POLLIN, 0}};
+      const int count = control_ >= 0 ? 3 : 2;
+      if (::poll(fds, static_cast<nfds_t>(count), timeout) < 0) {  // -1 + errno on failure
+        if (errno == EINTR) continue;
+        std::fprintf(stderr, "dravik-sim: poll failed: %s\n", std::strerror(errno));
+        return 1;
+      }
+      now = MonotonicMs();
+      if (fds[1].revents & POLLIN) return 0;  // SIGINT, SIGTERM or SIGHUP: end cleanly
+      if (const auto end = ReadPty(fds[0].revents, now)) return *end;
+      if (control_ >= 0 && (fds[2].revents & (POLLIN | POLLHUP | POLLERR)))
+        if (const auto end = ReadControl(now)) return *end;
+    }
+  }
+
+private:
+  // Writes every piece that is due, in order.
+  std::optional<int> WriteDue(int64_t now) {
+    while (!out_.empty() && out_.front().dueMs <= now) {
+      std::string& bytes = out_.front().bytes;
+      const ssize_t n = ::write(io_.master, bytes.data(), bytes.size());  // -1 + errno on failure
       if (n < 0) {
         if (errno == EAGAIN || errno == EINTR) {
-          blocked = errno == EAGAIN;
+          blocked_ = errno == EAGAIN;
           break;
         }
         std::fprintf(stderr, "dravik-sim: write to the pty failed: %s\n", std::strerror(errno));
         return 1;
       }
-      blocked = false;
-      queued -= static_cast<std::size_t>(n);
+      blocked_ = false;
+      queued_ -= static_cast<std::size_t>(n);
       bytes.erase(0, static_cast<std::size_t>(n));
       if (!bytes.empty()) {
-        blocked = true;
+        blocked_ = true;
         break;
       }
-      out.pop_front();
+      out_.pop_front();
     }
+    return std::nullopt;
+  }
 
-    int timeout = -1;
-    if (!out.empty() && !blocked) timeout = static_cast<int>(std::max<int64_t>(0, out.front().dueMs - now));
-    pollfd fds[3] = {{io.master, static_cast<short>(POLLIN | (blocked ? POLLOUT : 0)), 0},
-                     {io.signals, POLLIN, 0},
-                     {control, POLLIN, 0}};
-    const int count = control >= 0 ? 3 : 2;
-    if (::poll(fds, static_cast<nfds_t>(count), timeout) < 0) {  // -1 + errno on failure
-      if (errno == EINTR) continue;
-      std::fprintf(stderr, "dravik-sim: poll failed: %s\n", std::strerror(errno));
-      return 1;
-    }
-    now = MonotonicMs();
-
-    if (fds[1].revents & POLLIN) return 0;  // SIGINT, SIGTERM or SIGHUP: end cleanly
-
-    if (fds[0].revents & POLLIN) {
+  std::optional<int> ReadPty(short revents, int64_t now) {
+    if (revents & POLLIN) {
       char buffer[512];
-      const ssize_t n = ::read(io.master, buffer, sizeof buffer);  // -1 + errno on failure
+      const ssize_t n = ::read(io_.master, buffer, sizeof buffer);  // -1 + errno on failure
       if (n > 0) {
-        for (const std::string& request : framer.Feed(std::string_view(buffer, static_cast<std::size_t>(n)))) {
-          const auto answer = instrument.Handle(request, now);
-          if (!answer) continue;  // ignored, as the instrument would
-          int64_t due = now;
-          bool first = true;
-          for (Piece& piece : faults.Shape(answer->body, answer->reply, instrument.setup().replyDelayMs)) {
-            due = first ? std::max(now + piece.delayMs, lastDue) : due + piece.delayMs;
-            first = false;
-            queued += piece.bytes.size();
-            out.push_back({due, std::move(piece.bytes)});
-            lastDue = due;
-          }
-          while (queued > kMaxQueued && out.size() > 1) {
-            queued -= out.front().bytes.size();
-            out.pop_front();
-          }
-        }
+        for (const std::string& request : framer_.Feed(std::string_view(buffer, static_cast<std::size_t>(n))))
+          Answer(request, now);
       } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
         // The slave end is held open, so end of input or EIO means the pty itself is gone;
         // going on would spin on a descriptor that stays readable.
         std::fprintf(stderr, "dravik-sim: reading the pty failed: %s\n", n == 0 ? "end of input" : std::strerror(errno));
         return 1;
       }
-    } else if (fds[0].revents & (POLLHUP | POLLERR)) {
+    } else if (revents & (POLLHUP | POLLERR)) {
       // The slave end is held open, so a hang-up means the pty itself is gone.
       std::fprintf(stderr, "dravik-sim: the pseudo-terminal hung up\n");
       return 1;
     }
+    return std::nullopt;
+  }
 
-    if (control >= 0 && (fds[2].revents & (POLLIN | POLLHUP | POLLERR))) {
-      char buffer[1024];
-      const ssize_t n = ::read(control, buffer, sizeof buffer);  // -1 + errno on failure, 0 at end
-      if (n > 0) {
-        controlBuffer.append(buffer, static_cast<std::size_t>(n));
-        std::size_t eol;
-        while ((eol = controlBuffer.find('\n')) != std::string::npos) {
-          const std::string line = controlBuffer.substr(0, eol);
-          controlBuffer.erase(0, eol + 1);
-          if (const auto reply = HandleControl(line, instrument, faults, now)) {
-            WriteLine(reply->line);
-            if (reply->quit) return 0;
-          }
-        }
-        if (controlBuffer.size() > 64 * 1024) controlBuffer.clear();  // no line end in sight
-      } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
-        if (io.controlEofQuits) return 0;
-        control = -1;  // the channel is gone; the instrument goes on answering
-      }
+  // Queues the reply to one request, shaped by the faults, after the replies already queued.
+  void Answer(const std::string& request, int64_t now) {
+    const auto answer = instrument_.Handle(request, now);
+    if (!answer) return;  // ignored, as the instrument would
+    int64_t due = now;
+    bool first = true;
+    for (Piece& piece : faults_.Shape(answer->body, answer->reply, instrument_.setup().replyDelayMs)) {
+      due = first ? std::max(now + piece.delayMs, lastDue_) : due + piece.delayMs;
+      first = false;
+      queued_ += piece.bytes.size();
+      out_.push_back({due, std::move(piece.bytes)});
+      lastDue_ = due;
+    }
+    while (queued_ > kMaxQueued && out_.size() > 1) {
+      queued_ -= out_.front().bytes.size();
+      out_.pop_front();
     }
   }
+
+  std::optional<int> ReadControl(int64_t now) {
+    char buffer[1024];
+    const ssize_t n = ::read(control_, buffer, sizeof buffer);  // -1 + errno on failure, 0 at end
+    if (n > 0) {
+      controlBuffer_.append(buffer, static_cast<std::size_t>(n));
+      std::size_t eol;
+      while ((eol = controlBuffer_.find('\n')) != std::string::npos) {
+        const std::string line = controlBuffer_.substr(0, eol);
+        controlBuffer_.erase(0, eol + 1);
+        if (const auto reply = HandleControl(line, instrument_, faults_, now)) {
+          WriteLine(reply->line);
+          if (reply->quit) return 0;
+        }
+      }
+      if (controlBuffer_.size() > 64 * 1024) controlBuffer_.clear();  // no line end in sight
+    } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
+      if (io_.controlEofQuits) return 0;
+      control_ = -1;  // the channel is gone; the instrument goes on answering
+    }
+    return std::nullopt;
+  }
+
+  const LoopIo& io_;
+  Instrument& instrument_;
+  FaultPlan& faults_;
+  RequestFramer framer_;
+  std::deque<Pending> out_;  // reply pieces in the order they go out
+  std::size_t queued_ = 0;   // bytes in out_
+  int64_t lastDue_ = 0;      // when the last queued piece is due: replies never overtake
+  bool blocked_ = false;     // the last write would have blocked: wait for POLLOUT
+  std::string controlBuffer_;
+  int control_;  // the control channel, -1 once it is gone
+};
+
+}  // namespace
+
+int RunSimLoop(const LoopIo& io, Instrument& instrument, FaultPlan& faults) {
+  return SimLoop(io, instrument, faults).Run();
 }
 
 }  // namespace sim

@@ -72,12 +72,21 @@ BOOL IsWindow(HWND handle) {
   return static_cast<Window&>(*object).destroyed ? FALSE : TRUE;
 }
 
-// GWLP_USERDATA, or an offset into the class's extra window bytes (each offset holds one value).
+// GWLP_USERDATA, or a byte offset into the class's extra window bytes; the value at an offset
+// takes sizeof(LONG_PTR) of them, as on Windows (an offset whose value would pass their end is
+// invalid).
+namespace {
+bool ExtraIndexValid(const Window& window, int index) {
+  return index >= 0 && static_cast<size_t>(index) + sizeof(LONG_PTR) <=
+                           static_cast<size_t>(window.windowClass->info.cbWndExtra);
+}
+}  // namespace
+
 LONG_PTR SetWindowLongPtrA(HWND handle, int index, LONG_PTR value) {
   std::shared_ptr<Window> window = FindWindow(handle);
   if (!window) return 0;
   if (index == GWLP_USERDATA) return window->userData.exchange(value);
-  if (index < 0 || index >= window->windowClass->info.cbWndExtra) {
+  if (!ExtraIndexValid(*window, index)) {
     SetLastErrorValue(ERROR_INVALID_INDEX);
     return 0;
   }
@@ -92,7 +101,7 @@ LONG_PTR GetWindowLongPtrA(HWND handle, int index) {
   std::shared_ptr<Window> window = FindWindow(handle);
   if (!window) return 0;
   if (index == GWLP_USERDATA) return window->userData.load();
-  if (index < 0 || index >= window->windowClass->info.cbWndExtra) {
+  if (!ExtraIndexValid(*window, index)) {
     SetLastErrorValue(ERROR_INVALID_INDEX);
     return 0;
   }

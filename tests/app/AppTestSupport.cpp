@@ -1,46 +1,17 @@
 // Support for the program's window and integration tests.
 #include "tests/app/AppTestSupport.h"
 
-#include <unistd.h>
-
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QTest>
-#include <cstdlib>
-#include <filesystem>
 
 #include "app/DravikPCMain.h"
 #include "app/ErrorReport.h"
-#include "platform/portmap.h"
-#include "platform/qt/qtpump.h"
+#include "tests/support/QtTestEnvironment.h"
 
-namespace fs = std::filesystem;
-
-void AppTestEnvironment::SetUp() {
-  static int argc = 1;
-  static char name[] = "dravik-app-test";
-  static char* argv[] = {name, nullptr};
-  app_ = std::make_unique<TDravikApplication>(argc, argv);
+// The program's application, with its error report, for the whole executable.
+static ::testing::Environment* const appTestEnvironment = RegisterQtTestEnvironment<TDravikApplication>([] {
   QApplication::setApplicationName(QStringLiteral("dravikPC"));
-  platform::InstallQtMessagePump();
   InstallShowErrorHook();
-  fs::create_directories(platform::DeviceMapFolder());
-}
-
-void AppTestEnvironment::TearDown() { app_.reset(); }
-
-static ::testing::Environment* const appTestEnvironment =
-    ::testing::AddGlobalTestEnvironment(new AppTestEnvironment);
-
-bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
-  return QTest::qWaitFor(done, timeoutMs);
-}
-
-void Settle(int ms) {
-  QElapsedTimer clock;
-  clock.start();
-  while (clock.elapsed() < ms) QTest::qWait(10);
-}
+});
 
 void RecordingBoxes::Information(const QString& text) {
   shown << text;
@@ -63,35 +34,15 @@ BoxesInstalled::~BoxesInstalled() {
   TMessageBoxGuard::Instance().ResetLatches();
 }
 
-void LinkPort(int number, const std::string& target) {
-  const fs::path link = fs::path(platform::DeviceMapFolder()) / ("com" + std::to_string(number));
-  std::error_code ignored;
-  fs::remove(link, ignored);
-  fs::create_symlink(target, link);
+ArchiveOff::ArchiveOff() : wasSet_(qEnvironmentVariableIsSet("DRAVIK_ARCHIVE")), before_(qgetenv("DRAVIK_ARCHIVE")) {
+  qputenv("DRAVIK_ARCHIVE", "off");
 }
 
-void RetargetPort(int number, const std::string& target) {
-  const fs::path folder(platform::DeviceMapFolder());
-  const fs::path temporary = folder / ("retarget-" + std::to_string(::getpid()) + "-" + std::to_string(number));
-  std::error_code ignored;
-  fs::remove(temporary, ignored);
-  fs::create_symlink(target, temporary);
-  fs::rename(temporary, folder / ("com" + std::to_string(number)));  // replaces the link atomically
-}
-
-int ClaimPort(const std::string& target) {
-  for (int number = 1; number <= 255; ++number) {
-    std::error_code taken;
-    fs::create_symlink(target, fs::path(platform::DeviceMapFolder()) / ("com" + std::to_string(number)), taken);
-    if (!taken) return number;
-  }
-  ADD_FAILURE() << "no free port number in " << platform::DeviceMapFolder();
-  return 0;
-}
-
-void UnlinkPort(int number) {
-  std::error_code ignored;
-  fs::remove(fs::path(platform::DeviceMapFolder()) / ("com" + std::to_string(number)), ignored);
+ArchiveOff::~ArchiveOff() {
+  if (wasSet_)
+    qputenv("DRAVIK_ARCHIVE", before_);
+  else
+    qunsetenv("DRAVIK_ARCHIVE");
 }
 
 void ShowForm(TDravikPCMainForm& form) {

@@ -1,10 +1,10 @@
-// Support for the program's window and integration tests: the application for a whole test
-// executable (the program's own, pumping the serial layer's messages from the Qt loop), waiting
-// on the event loop for a condition, a message-box seam that records and answers, port links in
-// the test's private device-map folder, and driving the main window.
+// Support for the program's window and integration tests: the program's own application for a
+// whole test executable (tests/support/QtTestEnvironment.h), a message-box seam that records and
+// answers, and driving the main window. Waits and port links come from tests/support.
 #pragma once
 #include <gtest/gtest.h>
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -13,25 +13,10 @@
 #include <vector>
 
 #include "app/MessageBoxes.h"
+#include "tests/support/DeviceMap.h"
+#include "tests/support/Waits.h"
 
 class TDravikPCMainForm;
-class QApplication;
-
-class AppTestEnvironment : public ::testing::Environment {
-public:
-  void SetUp() override;
-  void TearDown() override;
-
-private:
-  std::unique_ptr<QApplication> app_;
-};
-
-// Runs the event loop until done() holds or the time-out passes; true when done() held. The
-// time-out only guards against a hang: make it generous.
-bool WaitFor(const std::function<bool()>& done, int timeoutMs = 15000);
-
-// Runs the event loop for `ms` milliseconds. Only for showing that something does NOT happen.
-void Settle(int ms);
 
 // A message-box seam that records every box and answers confirmations with `answerYes`. While
 // a box is "open" it runs `whileOpen` (a test may spin the event loop there, as a real modal box
@@ -60,15 +45,18 @@ private:
   std::shared_ptr<RecordingBoxes> boxes_;
 };
 
-// comN in the test's device-map folder, pointing at `target`; removed again by UnlinkPort.
-void LinkPort(int number, const std::string& target);
-void UnlinkPort(int number);
-// Points the existing comN at `target` in one step; the number stays claimed (a target that
-// does not exist makes a port that is listed but cannot be opened, like a pulled adapter).
-void RetargetPort(int number, const std::string& target);
-// Links `target` under the lowest free number and returns it. Tests of one executable share
-// the folder and may run at the same time: the link's creation is the claim.
-int ClaimPort(const std::string& target);
+// DRAVIK_ARCHIVE=off for the life of the object: a window made meanwhile has no archive, so
+// "CLEAR" and "APPLY" queue their command as they do without one. For tests of the window's own
+// rules; declare it before the window.
+class ArchiveOff {
+public:
+  ArchiveOff();
+  ~ArchiveOff();
+
+private:
+  bool wasSet_;
+  QByteArray before_;
+};
 
 // Shows the window and waits until its port list has been filled.
 void ShowForm(TDravikPCMainForm& form);

@@ -7,7 +7,7 @@
 #include <QTimer>
 
 #include "app/DravikPCMain.h"
-#include "app/Protocol.h"
+#include "protocol/ReplyBuilder.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/app/InstrumentPeer.h"
 
@@ -17,9 +17,7 @@ const std::vector<std::string> kReadout = {"Q", "0", "1", "6", "ST", "820", "828
 
 // A reply frame (carriage return included) with `data`, for the instrument 0123.
 std::string Reply(char type, const std::string& data, const std::string& address = "0123") {
-  std::string frame = ":R" + address + type + data;
-  frame += protocol::Hex(protocol::ReplyChecksum(frame + "00"), 2);
-  return frame + "\r";
+  return protocol::ReplyFrame(address, type, data) + protocol::kCarriageReturn;
 }
 
 class ControllerTest : public ::testing::Test {
@@ -38,7 +36,7 @@ protected:
   bool WaitPollAnswered(int timeoutMs = 15000) {
     return WaitFor(
         [&] {
-          return form.ConnectedRB->isChecked() && GroupsShown(form) && form.ReplyValid && !peer.Requests().empty() &&
+          return form.ConnectedRB->isChecked() && GroupsShown(form) && form.Session->ReplyValid && !peer.Requests().empty() &&
                  peer.Bodies().back() == "0";
         },
         timeoutMs);
@@ -46,7 +44,7 @@ protected:
   // Counts the ticks of Timer1 from now on.
   std::shared_ptr<int> CountTicks() {
     auto ticks = std::make_shared<int>(0);
-    QObject::connect(form.Timer1->findChild<QTimer*>(), &QTimer::timeout, &form, [ticks] { ++*ticks; });
+    QObject::connect(form.Session->Timer1->findChild<QTimer*>(), &QTimer::timeout, &form, [ticks] { ++*ticks; });
     return ticks;
   }
 
@@ -60,11 +58,11 @@ TEST_F(ControllerTest, FirstTickComesAboutASecondAfterConnectWithTheIdentityQuer
   ShowForm(form);
   const int64_t connectedAt = PeerClockMs();
   ConnectTo(form, peer.Number());
-  EXPECT_TRUE(form.ApdComPort1->Open());
+  EXPECT_TRUE(form.Session->ApdComPort1->Open());
   EXPECT_FALSE(form.ConnectBUT->isEnabled());
   EXPECT_FALSE(form.CommsCB->isEnabled());
-  EXPECT_EQ(form.ApdComPort1->ComNumber(), peer.Number());
-  EXPECT_EQ(form.ApdComPort1->Baud(), 9600);
+  EXPECT_EQ(form.Session->ApdComPort1->ComNumber(), peer.Number());
+  EXPECT_EQ(form.Session->ApdComPort1->Baud(), 9600);
 
   ASSERT_TRUE(WaitForRequests(1));
   const int64_t delay = peer.Times()[0] - connectedAt;
@@ -89,7 +87,7 @@ TEST_F(ControllerTest, ReadsTheInstrumentInOrderThenPollsOnceASecond) {
   const int64_t pollGap = peer.Times()[12] - peer.Times()[11];
   EXPECT_GE(pollGap, 800);
   EXPECT_LT(pollGap, 3000);
-  EXPECT_EQ(form.Timer1->Interval(), 1000);
+  EXPECT_EQ(form.Session->Timer1->Interval(), 1000);
   EXPECT_EQ(form.SerialEB->text(), QStringLiteral("0123"));
   ASSERT_TRUE(WaitPollAnswered());
   EXPECT_EQ(form.InLabel->text().left(7), QStringLiteral(":R01230"));
@@ -236,12 +234,12 @@ TEST_F(ControllerTest, ActivatingTheWindowWhileTheCycleRunsDoesNotStopIt) {
   form.FormActivate(&form);  // rebuilds the port list, closing the port
   EXPECT_TRUE(form.ConnectBUT->isEnabled());
   EXPECT_FALSE(form.CommsCB->isEnabled());
-  EXPECT_TRUE(form.Timer1->Enabled());
+  EXPECT_TRUE(form.Session->Timer1->Enabled());
   const std::size_t before = peer.Requests().size();
   // The next tick reopens the port with the same number and the cycle goes on.
   ASSERT_TRUE(WaitForRequests(before + 2));
-  EXPECT_TRUE(form.ApdComPort1->Open());
-  EXPECT_EQ(form.ApdComPort1->ComNumber(), peer.Number());
+  EXPECT_TRUE(form.Session->ApdComPort1->Open());
+  EXPECT_EQ(form.Session->ApdComPort1->ComNumber(), peer.Number());
   EXPECT_TRUE(WaitConnected());
 }
 
@@ -250,11 +248,11 @@ TEST_F(ControllerTest, FinishClosesThePortAndNothingIsSentAfterwards) {
   ASSERT_TRUE(WaitPollAnswered());
   form.FinishBUT->click();
   EXPECT_TRUE(form.isHidden());
-  EXPECT_FALSE(form.ApdComPort1->Open());
+  EXPECT_FALSE(form.Session->ApdComPort1->Open());
   const std::size_t after = peer.Requests().size();
   Settle(1500);
   EXPECT_EQ(peer.Requests().size(), after);
-  EXPECT_FALSE(form.ApdComPort1->Open());
+  EXPECT_FALSE(form.Session->ApdComPort1->Open());
 }
 
 // --- The message-box guard in the running program ----------------------------------------------
@@ -272,7 +270,7 @@ TEST_F(ControllerTest, AFailingTransmissionIsShownOnceUntilASendHasSucceeded) {
   const int failedAt = *ticks;
   ASSERT_TRUE(WaitFor([&] { return *ticks >= failedAt + 3; }));
   EXPECT_EQ(boxes->shown.size(), 1);
-  EXPECT_TRUE(form.Timer1->Enabled());
+  EXPECT_TRUE(form.Session->Timer1->Enabled());
 
   // It comes back: the next tick sends again.
   const std::size_t before = peer.Requests().size();
@@ -309,7 +307,7 @@ TEST_F(ControllerTest, TicksAndReceivedBytesWaitWhileABoxIsOpen) {
   EXPECT_EQ(labelWhileOpen, QString()) << "the reply was handled while the box was open";
   // Taken as soon as the box closed: nothing was lost, so the poll counts as answered.
   EXPECT_EQ(form.InLabel->text().left(7), QStringLiteral(":R01230"));
-  EXPECT_TRUE(form.ReplyValid);
+  EXPECT_TRUE(form.Session->ReplyValid);
   peer.answering = true;
   ASSERT_TRUE(WaitForRequests(polled + 2));
   EXPECT_TRUE(form.ConnectedRB->isChecked());

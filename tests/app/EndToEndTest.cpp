@@ -16,7 +16,8 @@
 
 #include "app/DravikPCMain.h"
 #include "tests/app/AppTestSupport.h"
-#include "tests/app/QStringPrinter.h"
+#include "tests/support/QStringPrinter.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/SimProcess.h"
 
 namespace {
@@ -142,7 +143,7 @@ TEST_F(EndToEndTest, ApplyWritesTheEditedFlagsAndTheReadoutShowsTheNewUnits) {
   EXPECT_FALSE(form.Flags15CB->isChecked());
   EXPECT_TRUE(form.Flags14CB->isChecked());
   EXPECT_FALSE(form.Flags14CB->isEnabled());
-  EXPECT_EQ(form.FlagsWord, 0x9000);
+  EXPECT_EQ(form.Session->State().config.flagsWord, 0x9000);
   EXPECT_TRUE(WaitFor([&] { return !form.ConfigBUT->isEnabled(); }));
 }
 
@@ -209,6 +210,44 @@ TEST_F(EndToEndTest, TheFirstLineOfTheNotesFollowsTheTriggerAtEveryConfiguration
   EXPECT_EQ(form.Memo1->toPlainText(), QStringLiteral("3%g start trigger\nBrakes pull left\nre-test"));
   EXPECT_TRUE(WaitConnected());
   EXPECT_TRUE(form.Flags12CB->isChecked());
+}
+
+// The command line reads the same instrument through the same session: every text it prints
+// is the one the window shows (leading spaces removed, as the format says).
+TEST_F(EndToEndTest, TheCommandLineGivesTheWindowsTexts) {
+  SimProcess sim({QStringLiteral("--flags"), QStringLiteral("0x8000")});  // pull, m/s², metric
+  ASSERT_GT(sim.Number(), 0);
+  const ProgramRun read =
+      RunProgram({DRAVIK_CLI_EXE, "read", "--port", std::to_string(sim.Number()), "--format", "json", "--no-archive"});
+  ASSERT_EQ(read.status, 0) << read.err;
+  const QJsonObject readout = QJsonDocument::fromJson(QByteArray::fromStdString(read.out)).object();
+  Connect(sim);
+
+  const Column columns[] = {
+      {form.T1PeakEB, form.T1MeanEB, form.T1StopEB, form.T1SpeedEB, form.T1DistEB, form.T1PullEB, form.T1PullGEB,
+       form.T1DateLAB},
+      {form.T2PeakEB, form.T2MeanEB, form.T2StopEB, form.T2SpeedEB, form.T2DistEB, form.T2PullEB, form.T2PullGEB,
+       form.T2DateLAB},
+      {form.T3PeakEB, form.T3MeanEB, form.T3StopEB, form.T3SpeedEB, form.T3DistEB, form.T3PullEB, form.T3PullGEB,
+       form.T3DateLAB},
+  };
+  const QJsonArray tests = readout[QStringLiteral("tests")].toArray();
+  ASSERT_EQ(tests.size(), 3);
+  for (int n = 0; n < 3; ++n) {
+    const Column& c = columns[n];
+    const QJsonObject t = tests[n].toObject();
+    const std::pair<const char*, QLineEdit*> boxes[] = {{"peak", c.peak},     {"mean", c.mean},
+                                                        {"stop_time", c.stop}, {"speed", c.speed},
+                                                        {"distance", c.dist},  {"pull_angle", c.pull},
+                                                        {"pull_sideways", c.pullG}};
+    for (const auto& [key, box] : boxes)
+      EXPECT_EQ(t[QLatin1String(key)][QStringLiteral("text")].toString(), box->text().trimmed()) << key << " of test " << n + 1;
+  }
+  const QJsonObject instrument = readout[QStringLiteral("instrument")].toObject();
+  EXPECT_EQ(instrument[QStringLiteral("serial")].toString(), form.SerialEB->text());
+  EXPECT_EQ(QStringLiteral("Software Version: ") + instrument[QStringLiteral("software_version")].toString(),
+            form.VersionLAB->text());
+  EXPECT_EQ(tests[0][QStringLiteral("peak")][QStringLiteral("unit")], QStringLiteral("m/s/s"));
 }
 
 }  // namespace

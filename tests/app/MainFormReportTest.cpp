@@ -9,9 +9,10 @@
 #include <QTimer>
 
 #include "app/DravikPCMain.h"
-#include "tests/app/PdfText.h"
-#include "tests/app/QStringPrinter.h"
-#include "tests/serial/QtTestApp.h"
+#include "tests/app/FormReplies.h"
+#include "tests/support/PdfText.h"
+#include "tests/support/QStringPrinter.h"
+#include "tests/support/QtTestApp.h"
 
 namespace {
 
@@ -44,7 +45,7 @@ void Fill(TDravikPCMainForm& f) {
 TEST(MainFormReport, CollectsTheTextsAsShown) {
   TDravikPCMainForm form;
   Fill(form);
-  form.PlusModel = true;
+  ReadModel(form, true);
   const ReportTexts t = form.CollectReportTexts();
   EXPECT_TRUE(t.PlusModel);
   EXPECT_TRUE(t.MeasurePull);
@@ -94,7 +95,7 @@ TEST(MainFormReport, PrintsTheFullOrTheShortReportToThePrinter) {
     SCOPED_TRACE(c.title);
     TDravikPCMainForm form;
     Fill(form);
-    form.PlusModel = c.plus;
+    ReadModel(form, c.plus);
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     QPrinter printer(QPrinter::HighResolution);
@@ -113,7 +114,7 @@ TEST(MainFormReport, PrintsTheFullOrTheShortReportToThePrinter) {
 TEST(MainFormReport, CancellingThePrinterDialogPrintsNothing) {
   TDravikPCMainForm form;
   Fill(form);
-  form.PlusModel = true;
+  ReadModel(form, true);
   form.show();
   int rejected = 0;
   QTimer poll;

@@ -14,8 +14,8 @@
 #include <functional>
 
 #include "app/DravikPCMain.h"
-#include "tests/app/QStringPrinter.h"
-#include "tests/serial/QtTestApp.h"
+#include "tests/support/QStringPrinter.h"
+#include "tests/support/QtTestApp.h"
 
 namespace {
 
@@ -206,7 +206,7 @@ TEST(MainWindowLayout, InitialStatesAndColours) {
                          form.MainCB, form.SecondaryCB, form.ParkingCB})
     EXPECT_FALSE(box->isChecked()) << box->objectName().toStdString();
   EXPECT_FALSE(form.ConnectedRB->isChecked());
-  EXPECT_FALSE(form.PlusModel);
+  EXPECT_FALSE(form.PlusModel());
 
   EXPECT_EQ(form.PeakLAB->palette().color(QPalette::WindowText), QColor(255, 0, 0));
   EXPECT_EQ(form.MeanLAB->palette().color(QPalette::WindowText), QColor(0, 0, 0));
@@ -226,12 +226,15 @@ TEST(MainWindowLayout, InitialStatesAndColours) {
     EXPECT_EQ(lamp.light->NotLitColor(), buttonFace);
   }
   const auto components = TApdComponentLink::Components(&form);
-  // In order of creation: the lamps, then the port and the light controller.
-  ASSERT_EQ(components.size(), 4u);
+  // In order of creation: the lamps, then the light controller; the port is the session's.
+  ASSERT_EQ(components.size(), 3u);
   EXPECT_EQ(components[0]->ComponentObject(), form.LightRX);
   EXPECT_EQ(components[1]->ComponentObject(), form.LightTX);
-  EXPECT_EQ(components[2]->ComponentObject(), form.ApdComPort1);
-  EXPECT_EQ(components[3]->ComponentObject(), form.ApdSLController1);
+  EXPECT_EQ(components[2]->ComponentObject(), form.ApdSLController1);
+  const auto sessionComponents = TApdComponentLink::Components(form.Session);
+  ASSERT_EQ(sessionComponents.size(), 1u);
+  EXPECT_EQ(sessionComponents[0]->ComponentObject(), form.Session->ApdComPort1);
+  EXPECT_EQ(form.ApdSLController1->ComPort(), form.Session->ApdComPort1);
 
   EXPECT_FALSE(form.CommsCB->isEditable());
   EXPECT_EQ(form.CommsCB->count(), 0);

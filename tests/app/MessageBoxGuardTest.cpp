@@ -8,7 +8,7 @@
 #include "app/MessageBoxes.h"
 #include "platform/hooks.h"
 #include "tests/app/AppTestSupport.h"
-#include "tests/app/QStringPrinter.h"
+#include "tests/support/QStringPrinter.h"
 
 namespace {
 

@@ -7,19 +7,16 @@
 #include <QPalette>
 
 #include "app/DravikPCMain.h"
-#include "app/Protocol.h"
+#include "tests/app/FormReplies.h"
 #include "tests/app/AppTestSupport.h"
-#include "tests/app/QStringPrinter.h"
+#include "tests/support/QStringPrinter.h"
 
 namespace {
 
 using Values = std::vector<platform::SerialCommValue>;
 
 // A reply frame without its carriage return, as RxFrame holds it.
-std::string Frame(char type, const std::string& data) {
-  std::string frame = ":R0123" + std::string(1, type) + data;
-  return frame + protocol::Hex(protocol::ReplyChecksum(frame + "00"), 2);
-}
+std::string Frame(char type, const std::string& data) { return ReplyFrom0123(type, data); }
 
 QStringList Items(const QComboBox* box) {
   QStringList items;
@@ -30,11 +27,11 @@ QStringList Items(const QComboBox* box) {
 class WindowTest : public ::testing::Test {
 protected:
   void ReadConfig(uint16_t flags, uint16_t feature = 0x0020) {
-    form.RxFrame = Frame('1', "1404" + protocol::Hex(feature, 4) + "6419" + protocol::Hex(flags, 4));
-    form.DecodeConfigReply();
+    ReadConfigBlock(form, feature, flags);
   }
 
   BoxesInstalled boxes;
+  ArchiveOff archiveOff;  // CLEAR and APPLY before a complete read-out queue as the window's rules say
   TDravikPCMainForm form;
 };
 
@@ -61,8 +58,8 @@ TEST_F(WindowTest, WithoutPortsConnectStaysEnabledAndTellsEveryPress) {
   form.ConnectBUT->click();
   EXPECT_EQ(boxes->shown, (QStringList{QStringLiteral("Problem opening comm port"),
                                        QStringLiteral("Problem opening comm port")}));
-  EXPECT_FALSE(form.Timer1->Enabled());
-  EXPECT_FALSE(form.ApdComPort1->Open());
+  EXPECT_FALSE(form.Session->Timer1->Enabled());
+  EXPECT_FALSE(form.Session->ApdComPort1->Open());
   EXPECT_TRUE(form.ConnectBUT->isEnabled());
   EXPECT_TRUE(form.CommsCB->isEnabled());
 }
@@ -72,7 +69,7 @@ TEST_F(WindowTest, AMissingPortCannotBeOpenedAndTheCycleDoesNotStart) {
   ShowForm(form);
   form.ConnectBUT->click();
   EXPECT_EQ(boxes->shown, QStringList{QStringLiteral("Problem opening comm port")});
-  EXPECT_FALSE(form.Timer1->Enabled());
+  EXPECT_FALSE(form.Session->Timer1->Enabled());
   EXPECT_TRUE(form.ConnectBUT->isEnabled());
   EXPECT_TRUE(form.CommsCB->isEnabled());
   EXPECT_FALSE(form.ApdSLController1->Tracking());
@@ -130,8 +127,8 @@ TEST_P(WindowConfigTest, TheConfigurationReadSetsTheBoxesPullFieldsAndNotes) {
   EXPECT_FALSE(form.PullLAB->isHidden());
   EXPECT_EQ(form.Memo1->toPlainText(),
             QString::fromLatin1(c.firstLine) + QStringLiteral("\nBrakes pull left\n\nsee sheet 2"));
-  EXPECT_EQ(form.FlagsWord, c.flags);
-  EXPECT_EQ(form.Step, 0) << "the step is set by the reply dispatch, not by the decoder";
+  EXPECT_EQ(form.Session->State().config.flagsWord, c.flags);
+  EXPECT_EQ(form.Session->Step, 3) << "the configuration reply leads to the calibration step";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -188,22 +185,22 @@ TEST_F(WindowTest, ApplyAsksFirstAndQueuesTheEditedFlagsOnlyOnYes) {
   boxes->answerYes = false;
   form.ConfigBUTClick(form.ConfigBUT);
   EXPECT_EQ(boxes->confirms, QStringList{QStringLiteral("Results will be erased, proceed?")});
-  EXPECT_FALSE(form.CommandPending);
+  EXPECT_FALSE(form.Session->CommandPending);
   EXPECT_TRUE(form.ConfigBUT->isEnabled());
   boxes->answerYes = true;
   form.ConfigBUTClick(form.ConfigBUT);
-  EXPECT_TRUE(form.CommandPending);
-  EXPECT_EQ(form.PendingCommand, "9140400206419" "9000");
+  EXPECT_TRUE(form.Session->CommandPending);
+  EXPECT_EQ(form.Session->PendingCommand, "9140400206419" "9000");
 }
 
 TEST_F(WindowTest, ClearQueuesTheConfigurationUnchangedWithoutAsking) {
   form.ClearBUTClick(form.ClearBUT);  // nothing read yet: the default setup bytes, zero words
-  EXPECT_EQ(form.PendingCommand, "91404000064190000");
+  EXPECT_EQ(form.Session->PendingCommand, "91404000064190000");
   ReadConfig(0x8C01, 0x00FF);
   form.Flags13CB->click();  // an edit does not go out with CLEAR
   form.ClearBUTClick(form.ClearBUT);
-  EXPECT_TRUE(form.CommandPending);
-  EXPECT_EQ(form.PendingCommand, "914040" "0FF" "6419" "8C01");
+  EXPECT_TRUE(form.Session->CommandPending);
+  EXPECT_EQ(form.Session->PendingCommand, "914040" "0FF" "6419" "8C01");
   EXPECT_TRUE(boxes->confirms.isEmpty());
 }
 
@@ -211,11 +208,11 @@ TEST_F(WindowTest, SetTimeQueuesThePCsLocalTime) {
   const QDateTime before = QDateTime::currentDateTime();
   form.SetTimBUTClick(form.SetTimBUT);
   const QDateTime after = QDateTime::currentDateTime();
-  ASSERT_TRUE(form.CommandPending);
-  ASSERT_EQ(form.PendingCommand.size(), 13u);
-  ASSERT_EQ(form.PendingCommand[0], 'T');
+  ASSERT_TRUE(form.Session->CommandPending);
+  ASSERT_EQ(form.Session->PendingCommand.size(), 13u);
+  ASSERT_EQ(form.Session->PendingCommand[0], 'T');
   const QDateTime sent =
-      QDateTime::fromString(QStringLiteral("20") + QString::fromStdString(form.PendingCommand.substr(1)),
+      QDateTime::fromString(QStringLiteral("20") + QString::fromStdString(form.Session->PendingCommand.substr(1)),
                             QStringLiteral("yyyyMMddHHmmss"));
   ASSERT_TRUE(sent.isValid());
   EXPECT_GE(sent.toSecsSinceEpoch(), before.toSecsSinceEpoch() - 1);
@@ -235,8 +232,8 @@ class WindowViewTest : public WindowTest, public ::testing::WithParamInterface<M
 
 TEST_P(WindowViewTest, TheConnectedViewShowsWhatTheModelHas) {
   const ModelCase& c = GetParam();
-  form.PlusModel = c.plus;
-  form.VersionChar = c.version;
+  ReadModel(form, c.plus, 0x0000);
+  if (c.version) TakeReply(form, Frame('6', std::string("270315D07") + c.version));
   form.ShowConnectedView();
   for (QWidget* w : std::initializer_list<QWidget*>{form.ConfigGB, form.CalibGB, form.ResultsGB, form.ConnectedGB,
                                                     form.Test1GB, form.NotesGB, form.Flags13CB, form.Flags15CB,
@@ -259,7 +256,7 @@ INSTANTIATE_TEST_SUITE_P(Models, WindowViewTest,
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(WindowTest, TheConnectedViewNamesTheColumnsAndMarksTheLedValue) {
-  form.PlusModel = true;
+  ReadModel(form, true);
   form.MainCB->setChecked(true);
   form.ParkingCB->setChecked(true);
   form.Flags13CB->setChecked(true);

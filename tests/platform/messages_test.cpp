@@ -43,7 +43,7 @@ const char* TestClass() {
   static const char* name = [] {
     WNDCLASSA cls{};
     cls.lpfnWndProc = RecordingProc;
-    cls.cbWndExtra = 4;
+    cls.cbWndExtra = sizeof(LONG_PTR);  // one value at offset 0
     cls.hInstance = GetModuleHandleA(nullptr);
     cls.lpszClassName = "platformTestWindow";
     EXPECT_NE(RegisterClassA(&cls), 0);
@@ -104,8 +104,10 @@ TEST(Windows, ValuesAndDirectSend) {
   ASSERT_TRUE(IsWindow(w.hwnd));
   EXPECT_EQ(SetWindowLongPtrA(w.hwnd, 0, 77), 0);
   EXPECT_EQ(GetWindowLongPtrA(w.hwnd, 0), 77);
-  EXPECT_EQ(SetWindowLongPtrA(w.hwnd, 8, 1), 0);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_INDEX)) << "beyond the class's extra bytes";
+  for (int beyond : {4, 8}) {
+    EXPECT_EQ(SetWindowLongPtrA(w.hwnd, beyond, 1), 0) << beyond;
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_INDEX)) << beyond << ": beyond the class's extra bytes";
+  }
 
   DWORD_PTR result = 0;
   EXPECT_TRUE(SendMessageTimeoutA(w.hwnd, kPing, 21, 0, SMTO_BLOCK, 3000, &result));

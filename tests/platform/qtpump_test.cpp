@@ -99,12 +99,12 @@ TEST_F(QtPump, ProcessEventsInsideAHandlerPumpsToo) {
       DWORD_PTR r;
       SendMessageTimeoutA(window, kSecond, 0, 0, SMTO_BLOCK, 10000, &r);
     });
-    // Waits for events (the second thread's message wakes the loop), not for a number of
-    // passes: a pass with nothing to do returns at once, so counted passes could all end before
-    // the second thread has even sent.
+    // Wait for the condition, not for a number of passes: each pass blocks until an event comes
+    // (the sent message's wake-up, or the guard timer's tick), however slowly the thread starts.
+    QTimer guard;
+    guard.start(100);
     QDeadlineTimer deadline(20000);
-    while (!secondHandled && !deadline.hasExpired())
-      QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    while (!secondHandled && !deadline.hasExpired()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     loop.exit(0);
     return 0;
   };

@@ -118,15 +118,23 @@ TEST(Handles, StaleHandlesFailAndValuesAreNeverReserved) {
 }
 
 TEST(Handles, LastErrorBelongsToTheThread) {
-  SetLastError(1234);
+  // Set and read with nothing between that could set it too (starting and joining a thread
+  // may, on Windows).
   DWORD seenThere = 0;
+  std::atomic<int> stage{0};
   std::thread other([&] {
+    while (stage != 1) std::this_thread::yield();
     seenThere = GetLastError();
     SetLastError(42);
+    stage = 2;
   });
+  SetLastError(1234);
+  stage = 1;
+  while (stage != 2) std::this_thread::yield();
+  const DWORD mine = GetLastError();
   other.join();
-  EXPECT_EQ(seenThere, 0u);
-  EXPECT_EQ(GetLastError(), 1234u);
+  EXPECT_NE(seenThere, 1234u);
+  EXPECT_EQ(mine, 1234u);
 }
 
 TEST(Threads, IdsAreDistinctAndStable) {

@@ -9,9 +9,9 @@
 
 #include "app/DravikPCMain.h"
 #include "tests/app/AppTestSupport.h"
-#include "tests/app/QStringPrinter.h"
 #include "tests/reliability/ProcessFigures.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/QStringPrinter.h"
 #include "tests/support/SimProcess.h"
 
 namespace {
@@ -52,11 +52,11 @@ TEST(BusyPort, ConnectSaysSoLeavesNothingOpenAndWorksOnceThePortIsFree) {
     ConnectTo(form, sim.Number());
     EXPECT_EQ(boxes->shown.size(), press) << "a deliberate press is answered every time";
     EXPECT_EQ(boxes->shown.last(), kOpeningFailed);
-    EXPECT_FALSE(form.Timer1->Enabled());
-    EXPECT_FALSE(form.ApdComPort1->Open());
-    EXPECT_EQ(form.ApdComPort1->PortState(), psClosed);
-    EXPECT_EQ(form.ApdComPort1->GetDispatcher(), nullptr);
-    EXPECT_EQ(form.ApdComPort1->NotifyWindow(), nullptr);
+    EXPECT_FALSE(form.Session->Timer1->Enabled());
+    EXPECT_FALSE(form.Session->ApdComPort1->Open());
+    EXPECT_EQ(form.Session->ApdComPort1->PortState(), psClosed);
+    EXPECT_EQ(form.Session->ApdComPort1->GetDispatcher(), nullptr);
+    EXPECT_EQ(form.Session->ApdComPort1->NotifyWindow(), nullptr);
     EXPECT_TRUE(form.ConnectBUT->isEnabled());
     EXPECT_TRUE(form.CommsCB->isEnabled());
     EXPECT_EQ(ProcessThreads(), threads);

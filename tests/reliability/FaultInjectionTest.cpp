@@ -5,7 +5,7 @@
 
 #include "app/DravikPCMain.h"
 #include "tests/app/AppTestSupport.h"
-#include "tests/app/QStringPrinter.h"
+#include "tests/support/QStringPrinter.h"
 #include "tests/support/SimProcess.h"
 
 namespace {

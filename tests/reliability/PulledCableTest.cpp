@@ -19,8 +19,8 @@
 
 #include "app/DravikPCMain.h"
 #include "tests/app/AppTestSupport.h"
-#include "tests/app/QStringPrinter.h"
 #include "tests/reliability/ProcessFigures.h"
+#include "tests/support/QStringPrinter.h"
 #include "tests/support/SimProcess.h"
 
 namespace {
@@ -70,8 +70,8 @@ protected:
     EXPECT_LT(share, kIdleShare * SanitizerSlowdown());
 
     EXPECT_EQ(boxes->shown.size(), boxesBefore + 1) << "the failure was told more than once";
-    EXPECT_TRUE(form.Timer1->Enabled()) << "the cycle goes on trying";
-    EXPECT_NE(form.ApdComPort1->PortState(), psOpen) << "a dead port left open";
+    EXPECT_TRUE(form.Session->Timer1->Enabled()) << "the cycle goes on trying";
+    EXPECT_NE(form.Session->ApdComPort1->PortState(), psOpen) << "a dead port left open";
   }
 
   // A simulator, on the given number (the cable plugged in again) or a new one.

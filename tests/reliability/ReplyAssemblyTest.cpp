@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Protocol.h"
+#include "protocol/Protocol.h"
 
 namespace {
 

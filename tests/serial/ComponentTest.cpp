@@ -9,7 +9,8 @@
 #include <vector>
 
 #include "serial/OoMisc.h"
-#include "tests/serial/QtTestApp.h"
+#include "serial/OoMiscGraphic.h"
+#include "tests/support/QtTestApp.h"
 
 namespace {
 

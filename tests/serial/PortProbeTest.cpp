@@ -22,7 +22,7 @@ protected:
 
 TEST_P(PortProbeTest, ReportsWhatCanBeOpened) {
   PortLink dangling("/nonexistent/dravik-tty");
-  platform::PtyPair otherPty;
+  testsupport::HostPty otherPty;
   PortLink held(otherPty.slavePath());
   HANDLE holder = CreateFileA(held.DevicePath().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);

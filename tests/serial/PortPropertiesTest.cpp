@@ -3,6 +3,8 @@
 // a fake device made by the DispatcherFactory).
 #include <gtest/gtest.h>
 
+#include <QVariant>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>

@@ -1,12 +1,13 @@
 // Test support for the device layer over real pseudo-terminals (see PtyPortFixture.h).
 #include "tests/serial/PtyPortFixture.h"
 
-#include <dirent.h>
-#include <poll.h>
-#include <time.h>
-#include <unistd.h>
+#if defined(_WIN32)
+#  include <tlhelp32.h>
+#else
+#  include <dirent.h>
+#  include <time.h>
+#endif
 
-#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <stdexcept>
@@ -14,7 +15,6 @@
 #include <thread>
 
 #include "platform/msgpump.h"
-#include "platform/portmap.h"
 
 namespace devlayer_test {
 
@@ -31,23 +31,20 @@ uint64_t NowMs() {
 
 }  // namespace
 
-PortLink::PortLink(const std::string& target) {
-  const std::filesystem::path folder = platform::DeviceMapFolder();
-  std::filesystem::create_directories(folder);
-  // symlink() fails on an existing name, so each number goes to exactly one process.
-  for (int n = 1; n <= 255; ++n) {
-    const std::string path = (folder / ("com" + std::to_string(n))).string();
-    if (symlink(target.c_str(), path.c_str()) == 0) {
+PortLink::PortLink(const std::string& target) : folder_(testsupport::ComLinkFolder()) {
+  std::filesystem::create_directories(folder_);
+  // A link fails on an existing name, so each number goes to exactly one process. Numbers
+  // above 100 only: under Wine the low ones are the host's own serial devices.
+  for (int n = 101; n <= 255; ++n) {
+    if (testsupport::LinkComPort(folder_, n, target)) {
       number_ = n;
-      path_ = path;
       return;
     }
-    if (errno != EEXIST) throw std::system_error(errno, std::generic_category(), "symlink");
   }
-  throw std::runtime_error("no free COM number in the device map");
+  throw std::runtime_error("no free COM number in " + folder_);
 }
 
-PortLink::~PortLink() { unlink(path_.c_str()); }
+PortLink::~PortLink() { testsupport::UnlinkComPort(folder_, number_); }
 
 bool PumpUntil(const std::function<bool()>& Done, int TimeoutMs) {
   const uint64_t deadline = NowMs() + static_cast<uint64_t>(TimeoutMs);
@@ -59,6 +56,28 @@ bool PumpUntil(const std::function<bool()>& Done, int TimeoutMs) {
   }
 }
 
+#if defined(_WIN32)
+int ProcessThreadCount() {
+  int count = 0;
+  // INVALID_HANDLE_VALUE on failure (then no thread is counted).
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return 0;
+  THREADENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+    if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++count;
+  CloseHandle(snapshot);
+  return count;
+}
+
+double ProcessCpuSeconds() {
+  FILETIME created, exited, kernel, user;
+  // FALSE on failure (then no time is counted).
+  if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
+  const auto ticks = [](const FILETIME& t) { return (uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+  return static_cast<double>(ticks(kernel) + ticks(user)) / 1e7;  // 100 ns units
+}
+#else
 int ProcessThreadCount() {
   int count = 0;
   if (DIR* tasks = opendir("/proc/self/task")) {
@@ -69,27 +88,27 @@ int ProcessThreadCount() {
   return count;
 }
 
-bool WaitForThreadCount(int Count, int TimeoutMs) {
-  return PumpUntil([&] { return ProcessThreadCount() <= Count; }, TimeoutMs);
-}
-
 double ProcessCpuSeconds() {
   timespec now{};
   clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
   return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
 }
+#endif
+
+bool WaitForThreadCount(int Count, int TimeoutMs) {
+  return PumpUntil([&] { return ProcessThreadCount() <= Count; }, TimeoutMs);
+}
 
 void WriteMaster(int Master, const std::string& Bytes) {
   size_t done = 0;
   while (done < Bytes.size()) {
-    const ssize_t n = write(Master, Bytes.data() + done, Bytes.size() - done);
+    const long n = testsupport::HostWrite(Master, Bytes.data() + done, Bytes.size() - done);
     if (n > 0) {
       done += static_cast<size_t>(n);
-    } else if (n < 0 && errno == EAGAIN) {
-      pollfd ready{Master, POLLOUT, 0};
-      poll(&ready, 1, 100);
-    } else if (n < 0 && errno != EINTR) {
-      throw std::system_error(errno, std::generic_category(), "write to pty master");
+    } else if (n == testsupport::HostEAGAIN) {
+      testsupport::HostPoll(Master, testsupport::HostPollOut, 100);
+    } else if (n < 0 && n != testsupport::HostEINTR) {
+      throw std::system_error(static_cast<int>(-n), std::generic_category(), "write to pty master");
     }
   }
 }
@@ -100,7 +119,7 @@ std::string ReadMaster(int Master, size_t Count, int TimeoutMs) {
       [&] {
         char buffer[4096];
         for (;;) {
-          const ssize_t n = read(Master, buffer, sizeof buffer);
+          const long n = testsupport::HostRead(Master, buffer, sizeof buffer);
           if (n <= 0) break;
           got.append(buffer, static_cast<size_t>(n));
         }
@@ -114,7 +133,7 @@ std::string DrainMaster(int Master) {
   std::string got;
   char buffer[4096];
   for (;;) {
-    const ssize_t n = read(Master, buffer, sizeof buffer);
+    const long n = testsupport::HostRead(Master, buffer, sizeof buffer);
     if (n <= 0) break;
     got.append(buffer, static_cast<size_t>(n));
   }
@@ -151,7 +170,7 @@ void PtyPortTest::SetUp() {
                            nullptr);
   ASSERT_NE(Window, nullptr);
   CurrentTest = this;
-  Pty = std::make_unique<platform::PtyPair>();
+  Pty = std::make_unique<testsupport::HostPty>();
   Link = std::make_unique<PortLink>(Pty->slavePath());
 }
 

@@ -10,14 +10,14 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/pty.h"
+#include "tests/support/HostPty.h"
 #include "platform/winapi.h"
 #include "serial/AdSelComProbe.h"
 #include "serial/AwWin32.h"
 
 namespace devlayer_test {
 
-// A comN link in the device map, taken atomically (parallel test processes share the folder)
+// A comN link (N above 100) in the device map, or under Wine in the prefix's dosdevices, taken atomically (parallel test processes share the folder)
 // and removed again on destruction.
 class PortLink {
 public:
@@ -29,8 +29,8 @@ public:
   std::string DevicePath() const { return ComDevicePath(number_); }
 
 private:
+  std::string folder_;
   int number_ = 0;
-  std::string path_;
 };
 
 // A port number that no device map lists (the map only knows COM1 to COM255).
@@ -39,7 +39,7 @@ inline constexpr int MissingPortNumber = 999;
 // Handles this thread's messages until Done() is true or TimeoutMs passed; true when done.
 bool PumpUntil(const std::function<bool()>& Done, int TimeoutMs = 10000);
 
-// Threads of this process right now (/proc/self/task).
+// Threads of this process right now.
 int ProcessThreadCount();
 // Waits (pumping) until the process has at most Count threads; true when it has.
 bool WaitForThreadCount(int Count, int TimeoutMs = 10000);
@@ -77,7 +77,7 @@ protected:
   // Called on the test thread for each trigger message: (message, wParam, lParam).
   std::function<void(UINT, WPARAM, LPARAM)> OnTrigger;
 
-  std::unique_ptr<platform::PtyPair> Pty;
+  std::unique_ptr<testsupport::HostPty> Pty;
   std::unique_ptr<PortLink> Link;
   std::unique_ptr<TApdWin32Dispatcher> Dispatcher;
   HWND Window = nullptr;

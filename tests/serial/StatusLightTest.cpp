@@ -8,7 +8,7 @@
 #include <QWidget>
 
 #include "serial/AdStatLt.h"
-#include "tests/serial/QtTestApp.h"
+#include "tests/support/QtTestApp.h"
 
 namespace {
 

@@ -2,7 +2,6 @@
 // trigger messages on the test thread, writing through the output thread, purging output the
 // device cannot take, the close paths (from outside, from inside a handler, by destruction),
 // and a device that hangs up.
-#include <poll.h>
 
 #include <algorithm>
 #include <chrono>
@@ -115,8 +114,7 @@ TEST_F(Win32DispatcherTest, OutputQueuedDuringAPendingWriteFollowsIt) {
   const std::string second = Pattern(300000, 5000);
   ASSERT_EQ(Dispatcher->WriteBytes(first.data(), static_cast<uint32_t>(first.size())), 0);
   // The write has begun once bytes show up at the master; it cannot complete.
-  pollfd readable{Pty->master(), POLLIN, 0};
-  ASSERT_EQ(poll(&readable, 1, 10000), 1);
+  ASSERT_EQ(testsupport::HostPoll(Pty->master(), testsupport::HostPollIn, 10000), 1);
   EXPECT_EQ(Dispatcher->OutputPending(), static_cast<int>(first.size()));
   ASSERT_EQ(Dispatcher->WriteBytes(second.data(), static_cast<uint32_t>(second.size())), 0);
 

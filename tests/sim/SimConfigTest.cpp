@@ -4,7 +4,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/Decoders.h"
+#include "protocol/Decoders.h"
 
 #include "sim/Control.h"
 #include "sim/InstrumentJson.h"

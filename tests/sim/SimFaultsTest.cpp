@@ -1,7 +1,7 @@
 // Fault rules of the simulator: parsing, which requests they hit, and what each does to a reply.
 #include <gtest/gtest.h>
 
-#include "app/Protocol.h"
+#include "protocol/Protocol.h"
 #include "sim/Faults.h"
 
 namespace {

@@ -2,8 +2,8 @@
 // ignores, configuration writes, the clock, and request framing.
 #include <gtest/gtest.h>
 
-#include "app/Decoders.h"
-#include "app/Protocol.h"
+#include "protocol/Decoders.h"
+#include "protocol/Protocol.h"
 #include "sim/Instrument.h"
 #include "sim/RequestFramer.h"
 

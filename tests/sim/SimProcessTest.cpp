@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/ChildProcess.h"
+#include "tests/support/SimProcess.h"
 
 namespace {
 
@@ -38,39 +38,8 @@ std::string ReadUntil(int fd, char stop) {
   return got;
 }
 
-// One dravik-sim process with its stdin and stdout on pipes (control channel "stdin").
-class SimProcess {
-public:
-  explicit SimProcess(std::vector<std::string> extraArgs = {})
-      : process_([&] {
-          std::vector<std::string> args = {DRAVIK_SIM_PATH, "--control", "stdin", "--delay", "5"};
-          args.insert(args.end(), extraArgs.begin(), extraArgs.end());
-          return args;
-        }()) {
-    const std::string first = process_.ReadLine(kWaitMs);
-    const auto space = first.find(' ');
-    if (first.rfind("COM", 0) != 0 || space == std::string::npos) throw std::runtime_error("no COM line: " + first);
-    number_ = std::stoi(first.substr(3, space - 3));
-    tty_ = first.substr(space + 1);
-  }
-
-  int number() const { return number_; }
-  const std::string& tty() const { return tty_; }
-
-  // One command and its reply line, the newline included.
-  std::string Control(const std::string& command) {
-    EXPECT_TRUE(process_.Write(command + "\n"));
-    return process_.ReadLine(kWaitMs) + "\n";
-  }
-
-  // Sends `sig` and returns the exit status (or -1 when it did not exit normally).
-  int Stop(int sig) { return process_.Stop(sig); }
-
-private:
-  ChildProcess process_;  // SIGKILLed at the end if still running
-  int number_ = 0;
-  std::string tty_;
-};
+// The simulator's options here: replies without the usual delay, then `extra`.
+QStringList Fast(const QStringList& extra = {}) { return QStringList{"--delay", "5"} + extra; }
 
 class SimProcessTest : public ::testing::Test {
 protected:
@@ -114,23 +83,23 @@ std::string RunToEnd(const std::string& command) {
 }
 
 TEST_F(SimProcessTest, AnswersOverItsLinkAndCleansUp) {
-  SimProcess sim;
-  ASSERT_TRUE(fs::is_symlink(Link(sim.number())));
-  EXPECT_EQ(fs::read_symlink(Link(sim.number())).string(), sim.tty());
+  SimProcess sim(Fast());
+  ASSERT_TRUE(fs::is_symlink(Link(sim.Number())));
+  EXPECT_EQ(fs::read_symlink(Link(sim.Number())).string(), sim.Tty().toStdString());
 
-  int port = ::open(Link(sim.number()).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  int port = ::open(Link(sim.Number()).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   ASSERT_GE(port, 0);
   EXPECT_EQ(Exchange(port, "!g####Q44\r"), ":R####Q0123C6\r");
   // The program closes and reopens the port at will; the simulator does not notice.
   ::close(port);
-  port = ::open(Link(sim.number()).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  port = ::open(Link(sim.Number()).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   ASSERT_GE(port, 0);
   EXPECT_EQ(Exchange(port, "!g012305D\r"), ":R0123086E1E4\r");
 
   // Set the clock and write a configuration; the control channel shows what the instrument holds.
   EXPECT_EQ(Exchange(port, "!g0123T051231235958" "ED\r"), ":R0123T00\r");
   EXPECT_EQ(Exchange(port, "!g01239140400206419" "2400" "8B\r"), ":R01239" "00\r");
-  const std::string state = sim.Control("state");
+  const std::string state = sim.Control("state").toStdString();
   EXPECT_NE(state.find("\"flags\":9216"), std::string::npos) << state;
   EXPECT_NE(state.find("\"clock\":\"0512312359"), std::string::npos) << state;
   EXPECT_NE(state.find("\"peak\":0,"), std::string::npos) << state;
@@ -138,30 +107,30 @@ TEST_F(SimProcessTest, AnswersOverItsLinkAndCleansUp) {
 
   // A fault from the control channel: the first status request goes unanswered, so the next
   // reply on the line is the one to the configuration request.
-  EXPECT_EQ(sim.Control("fault noreply@0#1"), "ok\n");
+  EXPECT_EQ(sim.Control("fault noreply@0#1"), "ok");
   const std::string noReply = "!g012305D\r";
   ASSERT_EQ(::write(port, noReply.data(), noReply.size()), static_cast<ssize_t>(noReply.size()));
   EXPECT_EQ(Exchange(port, "!g012315E\r"), ":R01231140400206419" "2400" "25\r");
   ::close(port);
 
   EXPECT_EQ(sim.Stop(SIGTERM), 0);
-  EXPECT_FALSE(fs::exists(fs::symlink_status(Link(sim.number()))));
+  EXPECT_FALSE(fs::exists(fs::symlink_status(Link(sim.Number()))));
 }
 
 TEST_F(SimProcessTest, RegistersAboveEveryNumberInUse) {
   fs::create_directories(map_);
   fs::create_symlink("/dev/null-nothing-here", Link(7));  // a stale link still holds its number
   fs::create_symlink("/dev/null", map_ / "com007");       // not a port name: ignored
-  SimProcess first;
-  EXPECT_GT(first.number(), 7);  // serial devices of the machine may hold numbers as well
-  SimProcess second({"--serial", "4711"});
-  EXPECT_EQ(second.number(), first.number() + 1);
+  SimProcess first(Fast());
+  EXPECT_GT(first.Number(), 7);  // serial devices of the machine may hold numbers as well
+  SimProcess second(Fast({"--serial", "4711"}));
+  EXPECT_EQ(second.Number(), first.Number() + 1);
   EXPECT_EQ(second.Stop(SIGINT), 0);
-  EXPECT_FALSE(fs::exists(fs::symlink_status(Link(second.number()))));
-  EXPECT_TRUE(fs::is_symlink(Link(first.number()))) << "the other simulator's link stays";
-  EXPECT_EQ(first.Control("quit"), "bye\n");
+  EXPECT_FALSE(fs::exists(fs::symlink_status(Link(second.Number()))));
+  EXPECT_TRUE(fs::is_symlink(Link(first.Number()))) << "the other simulator's link stays";
+  EXPECT_EQ(first.Control("quit"), "bye");
   EXPECT_EQ(first.Stop(0), 0);
-  EXPECT_FALSE(fs::exists(fs::symlink_status(Link(first.number()))));
+  EXPECT_FALSE(fs::exists(fs::symlink_status(Link(first.Number()))));
   EXPECT_TRUE(fs::is_symlink(Link(7)));
 }
 
@@ -172,20 +141,21 @@ TEST_F(SimProcessTest, TakesOverTheNumberOfAKilledSimulator) {
   std::string refused;
   int number = 0;
   {
-    SimProcess first;
-    number = first.number();
+    SimProcess first(Fast());
+    number = first.Number();
     const std::string taken = "--com " + std::to_string(number);
     // With stdin control at its end, a simulator that wrongly started would quit at once.
     refused = RunToEnd(std::string(DRAVIK_SIM_PATH) + " --control stdin " + taken + " </dev/null 2>&1");
     EXPECT_NE(refused.find("in use"), std::string::npos) << refused;
-    EXPECT_EQ(fs::read_symlink(Link(number)).string(), first.tty()) << "the live link stays";
-  }  // SIGKILL: the link stays behind, dangling
+    EXPECT_EQ(fs::read_symlink(Link(number)).string(), first.Tty().toStdString()) << "the live link stays";
+    first.Kill();  // the link stays behind, dangling
+  }
   ASSERT_TRUE(fs::is_symlink(Link(number)));
   ASSERT_FALSE(fs::exists(Link(number)));
 
-  SimProcess second({"--com", std::to_string(number)});
-  EXPECT_EQ(second.number(), number);
-  EXPECT_EQ(fs::read_symlink(Link(number)).string(), second.tty());
+  SimProcess second(Fast({"--com", QString::number(number)}));
+  EXPECT_EQ(second.Number(), number);
+  EXPECT_EQ(fs::read_symlink(Link(number)).string(), second.Tty().toStdString());
   int port = ::open(Link(number).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   ASSERT_GE(port, 0);
   EXPECT_EQ(Exchange(port, "!g####Q44\r"), ":R####Q0123C6\r");

@@ -28,13 +28,12 @@ void CloseFd(int& fd) {
 
 }  // namespace
 
-ChildProcess::ChildProcess(std::vector<std::string> argv) {
+ChildProcess::ChildProcess(std::vector<std::string> argv, bool captureError) {
   if (argv.empty()) throw std::runtime_error("ChildProcess: no program");
-  int in[2], out[2];
+  int in[2], out[2], err[2] = {-1, -1};
   if (::pipe2(in, O_CLOEXEC) != 0) throw std::runtime_error("ChildProcess: pipe");
-  if (::pipe2(out, O_CLOEXEC) != 0) {
-    ::close(in[0]);
-    ::close(in[1]);
+  if (::pipe2(out, O_CLOEXEC) != 0 || (captureError && ::pipe2(err, O_CLOEXEC) != 0)) {
+    for (int fd : {in[0], in[1], out[0], out[1]}) ::close(fd);
     throw std::runtime_error("ChildProcess: pipe");
   }
   // Built before the fork: the child of a threaded process may only make async-signal-safe calls.
@@ -46,16 +45,20 @@ ChildProcess::ChildProcess(std::vector<std::string> argv) {
   if (pid_ == 0) {
     ::dup2(in[0], STDIN_FILENO);  // dup2 clears close-on-exec on the copies
     ::dup2(out[1], STDOUT_FILENO);
+    if (err[1] >= 0) ::dup2(err[1], STDERR_FILENO);
     ::execv(args[0], args.data());
     ::_exit(127);
   }
   ::close(in[0]);
   ::close(out[1]);
+  if (err[1] >= 0) ::close(err[1]);
+  err_ = err[0];
   in_ = in[1];
   out_ = out[0];
   if (pid_ < 0) {
     CloseFd(in_);
     CloseFd(out_);
+    CloseFd(err_);
     throw std::runtime_error("ChildProcess: fork");
   }
   pidfd_ = static_cast<int>(::syscall(SYS_pidfd_open, pid_, 0));
@@ -69,6 +72,7 @@ ChildProcess::~ChildProcess() {
   }
   CloseFd(in_);
   CloseFd(out_);
+  CloseFd(err_);
   CloseFd(pidfd_);
 }
 
@@ -132,8 +136,45 @@ int ChildProcess::Stop(int signal) {
   return WIFEXITED(status_) ? WEXITSTATUS(status_) : -1;
 }
 
+void ChildProcess::Kill() { Stop(SIGKILL); }
+
 void ChildProcess::Reap() {
   while (::waitpid(pid_, &status_, 0) < 0 && errno == EINTR) {
   }
   pid_ = -1;
+}
+
+bool ChildProcess::ReadToEnd(std::string& out, std::string& err, int timeoutMs) {
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  out = std::move(buffered_);
+  buffered_.clear();
+  while (out_ >= 0 || err_ >= 0) {
+    pollfd p[2] = {{out_, POLLIN, 0}, {err_, POLLIN, 0}};  // a negative fd is skipped
+    const int ready = ::poll(p, 2, MillisecondsLeft(deadline));
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready <= 0) return false;
+    for (int i = 0; i < 2; ++i) {
+      if (!(p[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+      int& fd = i == 0 ? out_ : err_;
+      char chunk[4096];
+      const ssize_t n = ::read(fd, chunk, sizeof chunk);
+      if (n > 0)
+        (i == 0 ? out : err).append(chunk, static_cast<size_t>(n));
+      else if (n == 0 || (errno != EINTR && errno != EAGAIN))
+        CloseFd(fd);  // that output has ended
+    }
+  }
+  return true;
+}
+
+ProgramRun RunProgram(std::vector<std::string> argv, int timeoutMs) {
+  ProgramRun run;
+  ChildProcess child(std::move(argv), true);
+  child.CloseInput();
+  if (!child.ReadToEnd(run.out, run.err, timeoutMs)) {
+    child.Stop(SIGKILL);
+    return run;
+  }
+  run.status = child.Stop(0);
+  return run;
 }

@@ -11,7 +11,7 @@
 #include <filesystem>
 
 #include "platform/portmap.h"
-#include "tests/app/PdfText.h"
+#include "tests/support/PdfText.h"
 
 namespace {
 
@@ -148,7 +148,10 @@ INSTANTIATE_TEST_SUITE_P(
         Failure{"ResultsNotReadAgain", {"--step-timeout", "6", "--", "--fault", "noreply@8#7*1000"}, 1,
                 "press CLEAR and read the instrument again", "was not read again within 6 s"},
         Failure{"ReportFolderUnwritable", {"--report", "/dev/null/r.pdf"}, 1, "print the report", "cannot create"},
-        Failure{"UnknownOption", {"--colour"}, 2, "", "unknown option: --colour"}),
+        Failure{"UnknownOption", {"--colour"}, 2, "", "unknown option: --colour"},
+        // --port uses an instrument already there (the Windows tour under Wine): none on COM 250.
+        Failure{"NothingOnTheGivenPort", {"--step-timeout", "2", "--port", "250"}, 1, "open the window", "COM 250 is not in the window's port list"},
+        Failure{"PortOutOfRange", {"--port", "0"}, 2, "", "--port takes a COM number from 1 to 255"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -12,7 +12,7 @@
 #include <cstdio>
 
 #include "app/DravikPCMain.h"
-#include "tools/dravik-tour/Wait.h"
+#include "tests/support/Waits.h"
 
 namespace tour {
 
@@ -88,19 +88,20 @@ int Tour::Run() {
 }
 
 StepResult Tour::StartSimulator(int timeoutMs) {
+  if (options_.port) return StepResult::Ok("none started: the instrument on COM " + std::to_string(*options_.port));
   QStringList args;
   for (const std::string& arg : options_.simArgs) args << QString::fromStdString(arg);
-  std::string error;
-  if (!sim_.Start(simProgram_, args, timeoutMs, error)) return StepResult::Failed(error);
-  return StepResult::Ok("COM " + std::to_string(sim_.Number()) + " on " + sim_.Tty().toStdString());
+  sim_ = std::make_unique<::SimProcess>(args, simProgram_, timeoutMs);
+  if (sim_->Number() == 0) return StepResult::Failed(sim_->Error());
+  return StepResult::Ok("COM " + std::to_string(sim_->Number()) + " on " + sim_->Tty().toStdString());
 }
 
 StepResult Tour::OpenWindow(int timeoutMs) {
   form_ = std::make_unique<TDravikPCMainForm>();
   form_->show();
   // The first showing counts as an activation, which fills the port list from the event loop.
-  const QString port = QStringLiteral("COM %1").arg(sim_.Number());
-  if (!WaitUntil([&] { return form_->CommsCB->findText(port) >= 0 || !boxes_->shown.isEmpty(); }, timeoutMs) ||
+  const QString port = QStringLiteral("COM %1").arg(PortNumber());
+  if (!WaitFor([&] { return form_->CommsCB->findText(port) >= 0 || !boxes_->shown.isEmpty(); }, timeoutMs) ||
       !boxes_->shown.isEmpty()) {
     QStringList listed;
     for (int i = 0; i < form_->CommsCB->count(); ++i) listed << form_->CommsCB->itemText(i);
@@ -113,16 +114,16 @@ StepResult Tour::OpenWindow(int timeoutMs) {
 
 StepResult Tour::Connect(int timeoutMs) {
   const int before = static_cast<int>(boxes_->shown.size());
-  form_->CommsCB->setCurrentIndex(form_->CommsCB->findText(QStringLiteral("COM %1").arg(sim_.Number())));
+  form_->CommsCB->setCurrentIndex(form_->CommsCB->findText(QStringLiteral("COM %1").arg(PortNumber())));
   form_->ConnectBUT->click();
   const bool connected =
-      WaitUntil([&] { return Connected() || boxes_->shown.size() > before; }, timeoutMs) && Connected();
+      WaitFor([&] { return Connected() || boxes_->shown.size() > before; }, timeoutMs) && Connected();
   if (const std::string boxes = BoxesSince(before); !boxes.empty()) return StepResult::Failed(boxes.substr(2));
   if (!connected) {
     std::string why = "the connected view did not appear within " + Seconds(timeoutMs) + " (read-out step " +
                       form_->ConnectStepLAB->text().toStdString() + ")";
-    if (const auto state = sim_.State(kControlMs))
-      why += "; the simulator answered " + std::to_string(state->value(QStringLiteral("requests")).toInt()) +
+    if (const QJsonObject state = sim_ ? sim_->State(kControlMs) : QJsonObject(); !state.isEmpty())
+      why += "; the simulator answered " + std::to_string(state.value(QStringLiteral("requests")).toInt()) +
              " request(s)";
     return StepResult::Failed(why);
   }
@@ -185,14 +186,15 @@ StepResult Tour::PrintReport(int) {
   if (!pdf.open(QIODevice::ReadOnly)) return StepResult::Failed("no report was written to " + path.toStdString());
   if (!pdf.read(5).startsWith("%PDF-")) return StepResult::Failed(path.toStdString() + " is not a PDF file");
   return StepResult::Ok(path.toStdString() + " (" + std::to_string((pdf.size() + 1023) / 1024) + " KB, " +
-                        (form_->PlusModel ? "full" : "short") + " report)");
+                        (form_->PlusModel() ? "full" : "short") + " report)");
 }
 
 StepResult Tour::ClearResults(int timeoutMs) {
   if (form_->ClearBUT->isHidden() || !form_->ClearBUT->isEnabled())
     return StepResult::Failed("\"CLEAR\" is not there to press");
-  const std::optional<QJsonObject> stateBefore = sim_.State(kControlMs);
-  if (!stateBefore) return StepResult::Failed("the simulator did not report its state");
+  // With --port there is no simulator to ask: the step then checks the window alone.
+  const QJsonObject stateBefore = options_.port ? QJsonObject() : sim_->State(kControlMs);
+  if (stateBefore.isEmpty() && !options_.port) return StepResult::Failed("the simulator did not report its state");
   const QString peakBefore = form_->T1PeakEB->text();
   const int before = static_cast<int>(boxes_->shown.size());
 
@@ -203,7 +205,7 @@ StepResult Tour::ClearResults(int timeoutMs) {
                                                          [&left](bool checked) { left = left || !checked; });
   form_->ClearBUT->click();
   const bool readAgain =
-      WaitUntil([&] { return (left && Connected()) || boxes_->shown.size() > before; }, timeoutMs) && left &&
+      WaitFor([&] { return (left && Connected()) || boxes_->shown.size() > before; }, timeoutMs) && left &&
       Connected();
   QObject::disconnect(watch);
   if (const std::string boxes = BoxesSince(before); !boxes.empty()) return StepResult::Failed(boxes.substr(2));
@@ -211,11 +213,14 @@ StepResult Tour::ClearResults(int timeoutMs) {
     return StepResult::Failed(left ? "the instrument was not read again within " + Seconds(timeoutMs)
                                    : "the read-out did not restart within " + Seconds(timeoutMs));
 
-  const std::optional<QJsonObject> stateAfter = sim_.State(kControlMs);
-  if (!stateAfter) return StepResult::Failed("the simulator did not report its state");
-  if (!ResultsErased(*stateAfter)) return StepResult::Failed("the instrument still holds results");
   const QString peakAfter = form_->T1PeakEB->text();
-  if (!ResultsErased(*stateBefore) && peakAfter == peakBefore)
+  if (options_.port)
+    return StepResult::Ok("read again; Test 1 peak \"" + peakBefore.toStdString() + "\" became \"" +
+                          peakAfter.toStdString() + "\"");
+  const QJsonObject stateAfter = sim_->State(kControlMs);
+  if (stateAfter.isEmpty()) return StepResult::Failed("the simulator did not report its state");
+  if (!ResultsErased(stateAfter)) return StepResult::Failed("the instrument still holds results");
+  if (!ResultsErased(stateBefore) && peakAfter == peakBefore)
     return StepResult::Failed("the window still shows the old Test 1 peak " + peakBefore.toStdString());
   return StepResult::Ok("results erased; Test 1 peak \"" + peakBefore.toStdString() + "\" became \"" +
                         peakAfter.toStdString() + "\"");
@@ -224,11 +229,12 @@ StepResult Tour::ClearResults(int timeoutMs) {
 StepResult Tour::CloseWindow(int timeoutMs) {
   const int before = static_cast<int>(boxes_->shown.size());
   form_->close();
-  if (form_->ApdComPort1->Open()) return StepResult::Failed("the port is still open after closing the window");
+  if (form_->Session->ApdComPort1->Open()) return StepResult::Failed("the port is still open after closing the window");
   form_.reset();
   if (const std::string boxes = BoxesSince(before); !boxes.empty()) return StepResult::Failed(boxes.substr(2));
+  if (options_.port) return StepResult::Ok("port closed");
   std::string error;
-  if (!sim_.Quit(timeoutMs, error)) return StepResult::Failed(error);
+  if (!sim_->Quit(timeoutMs, error)) return StepResult::Failed(error);
   return StepResult::Ok("port closed, dravik-sim ended");
 }
 

@@ -6,7 +6,7 @@
 #include <QString>
 #include <memory>
 
-#include "tools/dravik-tour/SimProcess.h"
+#include "tests/support/SimProcess.h"
 #include "tools/dravik-tour/StepRunner.h"
 #include "tools/dravik-tour/TourBoxes.h"
 #include "tools/dravik-tour/TourOptions.h"
@@ -38,11 +38,13 @@ private:
   bool Connected() const;
   // Fails the step when the program asked for a message box since `before` boxes.
   std::string BoxesSince(int before) const;
+  // The COM number of the instrument: the simulator's, or the one given with --port.
+  int PortNumber() const { return options_.port ? *options_.port : sim_ ? sim_->Number() : 0; }
 
   TourOptions options_;
   QString simProgram_;
   std::shared_ptr<TourBoxes> boxes_;
-  SimProcess sim_;
+  std::unique_ptr<::SimProcess> sim_;  // from the step that starts it; none with --port
   std::unique_ptr<TDravikPCMainForm> form_;
 };
 

@@ -5,6 +5,19 @@
 
 namespace tour {
 
+namespace {
+
+// A whole decimal number from `low` to `high` into `out`; false (and `out` untouched) otherwise.
+bool ParseNumber(const std::string& text, long low, long high, std::optional<int>& out) {
+  char* end = nullptr;
+  const long number = std::strtol(text.c_str(), &end, 10);
+  if (end == text.c_str() || *end != '\0' || number < low || number > high) return false;
+  out = static_cast<int>(number);
+  return true;
+}
+
+}  // namespace
+
 std::string TourUsage() {
   return "usage: dravik-tour [options] [-- dravik-sim options]\n"
          "Runs dravikPC's window against dravik-sim without a display (Qt's offscreen platform):\n"
@@ -14,6 +27,8 @@ std::string TourUsage() {
          "  --report FILE        the printed report (default out/demo-report.pdf)\n"
          "  --sim PATH           the dravik-sim to start (default: the one built with this tour)\n"
          "  --step-timeout S     bound every step to S seconds instead of its own bound\n"
+         "  --port N             use the instrument already on COM N instead of starting dravik-sim\n"
+         "                       (the Windows build, under Wine: the simulator runs on the host)\n"
          "  --help\n"
          "Example: dravik-tour -- --config sim/instruments/plain-imperial.json\n";
 }
@@ -29,7 +44,7 @@ bool ParseTourOptions(const std::vector<std::string>& args, TourOptions& options
       options.help = true;
       continue;
     }
-    if (opt != "--window" && opt != "--report" && opt != "--sim" && opt != "--step-timeout") {
+    if (opt != "--window" && opt != "--report" && opt != "--sim" && opt != "--step-timeout" && opt != "--port") {
       error = "unknown option: " + opt;
       return false;
     }
@@ -44,14 +59,14 @@ bool ParseTourOptions(const std::vector<std::string>& args, TourOptions& options
       options.report = value;
     } else if (opt == "--sim") {
       options.sim = value;
-    } else {
-      char* end = nullptr;
-      const long seconds = std::strtol(value.c_str(), &end, 10);
-      if (*end != '\0' || seconds < 1 || seconds > 3600) {
-        error = "--step-timeout takes a number of seconds from 1 to 3600";
+    } else if (opt == "--port") {
+      if (!ParseNumber(value, 1, 255, options.port)) {
+        error = "--port takes a COM number from 1 to 255";
         return false;
       }
-      options.stepTimeoutS = static_cast<int>(seconds);
+    } else if (!ParseNumber(value, 1, 3600, options.stepTimeoutS)) {
+      error = "--step-timeout takes a number of seconds from 1 to 3600";
+      return false;
     }
   }
   return true;

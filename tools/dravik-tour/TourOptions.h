@@ -11,6 +11,7 @@ struct TourOptions {
   std::string report = "out/demo-report.pdf";  // the printed report
   std::string sim;                             // dravik-sim to start; empty: the one built beside us
   std::optional<int> stepTimeoutS;             // replaces every step's own bound
+  std::optional<int> port;                     // an instrument already on COM <port>: no dravik-sim
   std::vector<std::string> simArgs;            // passed on to dravik-sim (after "--")
   bool help = false;
 };

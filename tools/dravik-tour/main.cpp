@@ -36,9 +36,16 @@ int main(int argc, char** argv) {
   InstallShowErrorHook();
   // No port prompt: the port is chosen in the window's list, and nobody could answer a dialog.
 
-  const QString sim = options.sim.empty() ? QStringLiteral(DRAVIK_TOUR_SIM) : QString::fromStdString(options.sim);
-  std::printf("dravik-tour: dravikPC against %s on Qt's %s platform\n",
-              QFileInfo(sim).fileName().toLocal8Bit().constData(), qgetenv("QT_QPA_PLATFORM").constData());
+#ifdef DRAVIK_TOUR_SIM
+  const QString builtSim = QStringLiteral(DRAVIK_TOUR_SIM);
+#else
+  const QString builtSim;  // no simulator in this build (Windows): --port or --sim
+#endif
+  const QString sim = options.sim.empty() ? builtSim : QString::fromStdString(options.sim);
+  const QString against = options.port ? QStringLiteral("the instrument on COM %1").arg(*options.port)
+                                       : QFileInfo(sim).fileName();
+  std::printf("dravik-tour: dravikPC against %s on Qt's %s platform\n", against.toLocal8Bit().constData(),
+              qgetenv("QT_QPA_PLATFORM").constData());
   tour::Tour tour(options, sim);
   return tour.Run();
 }
