@@ -31,8 +31,8 @@ struct IdleFigures {
 };
 
 struct CostFigures {
-  double cpuUsPerMessage = 0;       // rusage, differential
-  double switchesPerMessage = 0;    // rusage, differential
+  double cpuUsPerMessage = -1;      // rusage, differential; -1 not measured
+  double switchesPerMessage = -1;   // rusage, differential; -1 not measured
   double syscallsPerMessage = -1;   // strace -c -f, differential; -1 not measured
   double instructionsPerMessage = -1;  // callgrind, differential; -1 not measured
   double instructionsPerByte = -1;  // callgrind of a stream, differential

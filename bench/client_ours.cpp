@@ -1,6 +1,8 @@
 // Our stack: TApdComPort with an OnTriggerAvail handler on the Qt event loop, the way the
 // program uses it (the platform's messages pumped by the Qt loop, bytes taken with ReadChar,
-// requests queued with SendText). The port is found through the device map (COMn).
+// requests queued with SendText). Built a second time with BENCH_GET_BLOCK as
+// bench_client_oursbulk, whose handler takes all the announced bytes with one GetBlock. The
+// port is found through the device map (COMn).
 #include <QCoreApplication>
 #include <QObject>
 #include <QTimer>
@@ -25,15 +27,37 @@ struct Handlers {
   uint64_t total = 0;
   uint64_t last = 0;
 
+#ifdef BENCH_GET_BLOCK
+  char block[8192] = {};
+  // The announced bytes, in one piece.
+  const uint8_t* Take(uint16_t count) {
+    port->GetBlock(block, count);
+    return reinterpret_cast<const uint8_t*>(block);
+  }
+#endif
+
   void Exchange(QObject*, uint16_t count) {
-    for (uint16_t i = 0; i < count; ++i)
-      if (clock->Feed(static_cast<uint8_t>(port->ReadChar()))) {
+#ifdef BENCH_GET_BLOCK
+    const uint8_t* bytes = Take(count);
+#endif
+    for (uint16_t i = 0; i < count; ++i) {
+#ifdef BENCH_GET_BLOCK
+      const uint8_t byte = bytes[i];
+#else
+      const auto byte = static_cast<uint8_t>(port->ReadChar());
+#endif
+      if (clock->Feed(byte)) {
         if (clock->Done()) QCoreApplication::quit();
         else port->SendText(clock->NextRequest());
       }
+    }
   }
   void Stream(QObject*, uint16_t count) {
+#ifdef BENCH_GET_BLOCK
+    check->Feed(Take(count), count);
+#else
     for (uint16_t i = 0; i < count; ++i) check->Feed(static_cast<uint8_t>(port->ReadChar()));
+#endif
     last = NowNs();
     if (check->received() >= total) QCoreApplication::quit();
   }
@@ -57,7 +81,11 @@ int main(int argc, char** argv) {
   TApdComPort port(&owner);
   ExchangeClock clock(args.warmup, args.count);
   PatternCheck check;
-  Handlers handlers{&port, &clock, &check, args.bytes};
+  Handlers handlers;
+  handlers.port = &port;
+  handlers.clock = &clock;
+  handlers.check = &check;
+  handlers.total = args.bytes;
   try {
     port.SetComNumber(static_cast<uint16_t>(ComNumber(args.port)));
     port.SetBaud(9600);

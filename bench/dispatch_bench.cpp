@@ -3,6 +3,7 @@
 // handler reads every byte with ReadByte. Under callgrind only the stream is measured:
 //   valgrind --tool=callgrind --instr-atstart=no build/default/bench/dispatch_bench 1048576
 // then instructions per byte = the reported Ir / N.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -28,21 +29,21 @@ public:
   uint8_t Next = 0;
 
   int DeviceEscape(int) override { return 0; }
-  int DevicePurge(int) override { return 0; }
-  uint32_t DeviceErrors(COMSTAT& status) override {
-    status.cbInQue = static_cast<DWORD>(Left < 0xFFFFFFFFu ? Left : 0xFFFFFFFFu);
-    status.cbOutQue = 0;
+  int DevicePurge(TPurgeQueue) override { return 0; }
+  uint32_t DeviceErrors(COMSTAT* status) override {
+    if (status) *status = COMSTAT{};
     return 0;
   }
-  void DeviceErrorHook(int) override {}
   int DeviceGetState(DCB& dcb) override { dcb = Settings; return 0; }
-  int DeviceRead(uint8_t* buffer, uint32_t count) override {
-    for (uint32_t i = 0; i < count; ++i) buffer[i] = Next++;
-    Left -= count;
-    return static_cast<int>(count);
+  int DeviceRead(uint8_t* buffer, uint32_t count, TArrivedInput& status) override {
+    const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(count, Left));
+    for (uint32_t i = 0; i < n; ++i) buffer[i] = Next++;
+    Left -= n;
+    status.Left = static_cast<uint32_t>(std::min<uint64_t>(Left, 0xFFFFFFFFu));
+    return static_cast<int>(n);
   }
   int DeviceSetState(DCB& dcb) override { Settings = dcb; return 0; }
-  int DeviceWrite(const uint8_t*, uint32_t count) override { return static_cast<int>(count); }
+  int DeviceWrite(const OutputGuard&, const uint8_t*, uint32_t count) override { return static_cast<int>(count); }
   bool DeviceWaitEvent(DWORD&, LPOVERLAPPED) override { return false; }
   bool DeviceSizeQueues(uint32_t, uint32_t) override { return true; }
   void StartThreads() override {}
@@ -51,6 +52,11 @@ public:
   int DeviceClose() override { DeviceHandle = -1; return 0; }
   int DeviceYield() override { return 0; }
   DWORD DeviceModemStatus() override { return 0; }
+
+protected:
+  bool CreateSignals() override { return true; }
+  void CloseSignals() override {}
+  void SignalPassDone() override {}
 
 private:
   DCB Settings{};
@@ -81,7 +87,7 @@ int main(int argc, char** argv) {
   port = &dispatcher;
   if (dispatcher.OpenPort("\\\\.\\COM1", 9600, NOPARITY, 8, 1, 4096, 4096, 3) != 0) return 1;
   dispatcher.AttachWindow(window);
-  dispatcher.RefreshDeliveryNeed(1);
+  dispatcher.RefreshDeliveryNeed(TDeliveryNeed::PortHandlerInstalled);
   dispatcher.SetAvailThreshold(1);
 
   dispatcher.Left = total;

@@ -36,7 +36,7 @@ public:
     Check(port_.OpenPort("\\\\.\\COM1", 19200, NOPARITY, 8, 1, 4096, 4096, ptoDTROn | ptoRTSOn) == 0, "open");
     window_.KeepRecords(false);
     port_.AttachWindow(window_.Window());
-    port_.RefreshDeliveryNeed(1);
+    port_.RefreshDeliveryNeed(TDeliveryNeed::PortHandlerInstalled);
     port_.SetAvailThreshold(input_.ConsumeIntegralInRange<int>(0, 4));
     window_.OnMessage([this](const TTriggerWindow::Message& m) { Delivery(m); });
   }

@@ -175,8 +175,20 @@ public:
   // still gone. Without AutoOpen they raise ECommNotOpen.
   // Queues all bytes for output in one piece; an empty text sends nothing.
   void SendText(const std::string& text);
-  // The next received byte; EBufferIsEmpty when none waits. #0 while shutting down.
-  char ReadChar();
+  // The next received byte; EBufferIsEmpty when none waits. #0 while shutting down. Inside a
+  // data-available event, where a handler calls it once per byte, an open port's read is a
+  // few loads and stores (the dispatcher's read lease); the error check runs only on failure.
+  char ReadChar() {
+    TApdBaseDispatcher* d = portState_ == psOpen ? Dispatcher.get() : nullptr;
+    if (!d) return ReadCharNotOpen();
+    uint8_t byte = 0;
+    if (const int result = d->ReadByte(byte); result < 0) Check(result);
+    return static_cast<char>(byte);
+  }
+  // The next count received bytes in one piece, all or nothing (inside a data-available event,
+  // of the announced ones): returns count; EGetBlockFail when fewer wait. 0 while shutting
+  // down or for a count of 0.
+  int GetBlock(char* buffer, int count);
   // Discards the device's input queue and the received bytes held.
   void PurgeInput();
   virtual void ServicePort();
@@ -269,6 +281,8 @@ private:
   // Closes the open port when its device has hung up, so that the operation about to run opens
   // it afresh (AutoOpen) or fails as on a closed port. Not inside this port's own events.
   void CloseIfDeviceGone();
+  // ReadChar while the port is not open: #0 while shutting down, else AutoOpen or ECommNotOpen.
+  char ReadCharNotOpen();
   void ChangeComNumber(uint16_t value);
   void ReleaseDispatcher();
   void FinishDeferredClose(TApdBaseDispatcher* dispatcher, LPARAM lParam);

@@ -153,7 +153,7 @@ void TApdCustomComPort::RefreshEventMode() {
   const bool any = onTrigger_ || onTriggerAvail_ || onTriggerData_ || onTriggerStatus_ ||
                    onTriggerTimer_ || onTriggerLineError_ || onTriggerModemStatus_ ||
                    onTriggerOutbuffFree_ || onTriggerOutbuffUsed_ || onTriggerOutSent_;
-  d->RefreshDeliveryNeed(any ? 1 : 2);
+  d->RefreshDeliveryNeed(any ? TDeliveryNeed::PortHandlerInstalled : TDeliveryNeed::PortHandlerRemoved);
 }
 
 // --- Event properties ---

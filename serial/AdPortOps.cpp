@@ -12,12 +12,18 @@ void TApdCustomComPort::SendText(const std::string& text) {
   Check(d->WriteBytes(text.data(), static_cast<uint32_t>(text.size())));
 }
 
-char TApdCustomComPort::ReadChar() {
+char TApdCustomComPort::ReadCharNotOpen() {
   if (portState_ == psShuttingDown) return '\0';
   TApdBaseDispatcher* d = RequireDispatcher();
   uint8_t byte = 0;
   Check(d->ReadByte(byte));
   return static_cast<char>(byte);
+}
+
+int TApdCustomComPort::GetBlock(char* buffer, int count) {
+  if (portState_ == psShuttingDown || count <= 0) return 0;
+  TApdBaseDispatcher* d = RequireDispatcher();
+  return Check(d->GetBlock(reinterpret_cast<uint8_t*>(buffer), static_cast<uint32_t>(count)));
 }
 
 void TApdCustomComPort::PurgeInput() {

@@ -1,10 +1,10 @@
 // The dispatcher: the engine under the serial port component. TApdBaseDispatcher owns the
-// dispatch buffer (received bytes), the output ring, the trigger tables and the event
-// receivers; it decides when a trigger is due and hands trigger events to the user-interface
-// thread. Every contact with the device goes through the abstract device-layer operations,
-// which a concrete dispatcher implements together with its three worker threads (receive,
-// dispatch, output). Also here: the process-wide registry of dispatchers, and each
-// dispatcher's byte trace and dispatch log.
+// dispatch buffer (received bytes, DispatchBuffer), the output ring, the trigger tables and the
+// event receivers; it decides when a trigger is due and hands trigger events to the receivers.
+// Every contact with the device goes through the abstract device-layer operations, which a
+// concrete dispatcher implements together with its worker threads and their signals. Also
+// here: the process-wide registry of dispatchers, and each dispatcher's byte trace and
+// dispatch log (DispatchLog).
 //
 // Threads: the user-interface thread calls every operation of the public interface; the
 // dispatch thread runs DispatchPass and DeliverTrigger; the receive and output threads touch
@@ -12,180 +12,29 @@
 //
 // Locks: InputLock before OutputLock before StateLock when nested; all three are re-entrant
 // for their owner. None is held while a handler runs, while the calling thread pumps messages
-// or while it waits for a worker thread.
+// or while it waits for a worker thread. A function that needs one held takes its guard
+// (InputGuard, OutputGuard, StateGuard) as a parameter.
 #pragma once
 #include <array>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "platform/winapi.h"
 #include "serial/AdExcept.h"
-#include "serial/OoMiscClock.h"
+#include "serial/AwUserBuffer.h"
+#include "serial/AwUserHandlers.h"
+#include "serial/AwUserLog.h"
+#include "serial/AwUserOutputRing.h"
+#include "serial/AwUserTrace.h"
+#include "serial/AwUserTypes.h"
+#include "serial/ByteRing.h"
 
 class TApdCustomComPort;
-
-// Trigger messages sent to the registered windows. wParam: the byte count (avail) or the
-// trigger handle; lParam: (dispatcher handle << 16) + a data word.
-inline constexpr UINT TriggerAvailMessage = 0x7E01;
-inline constexpr UINT TriggerDataMessage = 0x7E02;
-inline constexpr UINT TriggerTimerMessage = 0x7E03;
-inline constexpr UINT TriggerStatusMessage = 0x7E04;
-
-// Window deliveries wait this long for the handler (SendMessageTimeout with SMTO_BLOCK).
-inline constexpr UINT TriggerSendTimeoutMs = 3000;
-
-// Size of the dispatch buffer (a ring of received bytes).
-inline constexpr uint32_t DispatchBufferSize = 8192;
-// The data-available trigger's fixed handle.
-inline constexpr int AvailTriggerHandle = 1;
-// The trigger handle counter issues counter * 8 while the counter is below this.
-inline constexpr uint32_t TriggerHandleCounterLimit = 4096;
-// Longest data trigger string (one match cursor per character).
-inline constexpr int MaxDataTriggerLength = 22;
-// Largest trace, in entries.
-inline constexpr uint32_t MaxTraceEntries = 4000000;
-
-// OpenPort option bits.
-inline constexpr uint32_t ptoDTROn = 0x01;
-inline constexpr uint32_t ptoRTSOn = 0x02;
-inline constexpr uint32_t ptoDTRFlow = 0x10;
-inline constexpr uint32_t ptoRTSFlow = 0x20;
-
-// ConfigureHardwareFlow option bits.
-inline constexpr int hfUseDTR = 0x01;
-inline constexpr int hfUseRTS = 0x02;
-inline constexpr int hfRequireDSR = 0x04;
-inline constexpr int hfRequireCTS = 0x08;
-// ConfigureSoftwareFlow option bits.
-inline constexpr int sfTransmitFlow = 0x01;
-inline constexpr int sfReceiveFlow = 0x02;
-
-// Status trigger kinds (the low three bits of a status trigger's handle).
-enum TStatusKind : uint8_t {
-  stNotActive = 0,
-  stModem = 1,
-  stLine = 2,
-  stOutBuffFree = 3,
-  stOutBuffUsed = 4,
-  stOutSent = 5,
-};
-
-// Modem status shadow bits: change bits in the low nibble, line states in the high nibble.
-inline constexpr uint32_t msDeltaCTS = 0x01;
-inline constexpr uint32_t msDeltaDSR = 0x02;
-inline constexpr uint32_t msTrailingRing = 0x04;
-inline constexpr uint32_t msDeltaDCD = 0x08;
-inline constexpr uint32_t msCTS = 0x10;
-inline constexpr uint32_t msDSR = 0x20;
-inline constexpr uint32_t msRing = 0x40;
-inline constexpr uint32_t msDCD = 0x80;
-
-// Line error word bits (the device's CE_ values).
-inline constexpr uint32_t leOverflow = 0x01;
-inline constexpr uint32_t leOverrun = 0x02;
-inline constexpr uint32_t leParity = 0x04;
-inline constexpr uint32_t leFraming = 0x08;
-inline constexpr uint32_t leBreak = 0x10;
-
-// The ring trailing-edge device event of older Windows versions (beside EV_RING).
-inline constexpr DWORD EV_RINGTE = 0x2000;
-
-// Dispatch log entry types and subtypes (their names are message-table texts 15001 + type and
-// 15100 + subtype).
-enum TDispatchType : uint8_t {
-  dtDispatch = 1,
-  dtTrigger = 2,
-  dtTriggerAlloc = 5,
-  dtTriggerDispose = 6,
-  dtTriggerHandlerAlloc = 7,
-  dtTriggerHandlerDispose = 8,
-  dtTriggerDataChange = 9,
-};
-enum TDispatchSubType : uint8_t {
-  dstReadCom = 1,
-  dstWriteCom = 2,
-  dstAvail = 5,
-  dstTimer = 6,
-  dstData = 7,
-  dstStatus = 8,
-  dstTimerTrigger = 14,
-  dstStatusTrigger = 15,
-  dstAvailTrigger = 16,
-  dstWindowHandler = 17,
-};
-
-// The three worker threads of a running dispatcher.
-enum TApdThreadKind : int { tkComThread = 0, tkDispThread = 1, tkOutThread = 2 };
-
-// Trigger records. Value types: the lists own them, a TriggerSaveRecord holds copies.
-struct TTimerTrigger {
-  int32_t Handle = 0;
-  EventTimer Timer;      // start and expiry tick of the running timer
-  int32_t Ticks = 0;     // interval in ticks; arming with 0 keeps it
-  bool Active = false;
-};
-
-struct TStatusTrigger {
-  int32_t Handle = 0;    // low three bits: the kind
-  uint8_t Kind = stNotActive;
-  uint16_t Value = 0;    // modem: low byte line states when armed, high byte line mask;
-                         // line: error mask (line error bits); out buffer: the threshold
-  bool Armed = false;
-  bool Hit = false;      // fired in the current pass
-};
-
-struct TDataTrigger {
-  int32_t Handle = 0;
-  int32_t Length = 0;
-  std::array<int32_t, MaxDataTriggerLength> Cursors{};  // match cursors, 0 = free
-  bool Matched = false;
-  bool IgnoreCase = false;
-  std::array<char, MaxDataTriggerLength + 2> Data{};    // the string (upper case if IgnoreCase)
-};
-
-// Feeds one received byte to a data trigger's match cursors; true when the byte completes
-// the trigger's string (the cursors are then cleared).
-bool DataTriggerMatch(TDataTrigger& Trigger, uint8_t Byte);
-
-// The avail threshold and every trigger of a dispatcher, as copied out at a close and put back
-// after the next open, so handles held by users stay valid across a reopen.
-struct TriggerSaveRecord {
-  int32_t AvailThreshold = 0;
-  std::vector<TTimerTrigger> TimerTriggers;
-  std::vector<TDataTrigger> DataTriggers;
-  std::vector<TStatusTrigger> StatusTriggers;
-  void Clear();
-};
-
-// Event receivers besides windows. Nothing in this program registers them; delivery serves
-// them before the windows.
-using TApdNotifyProc = void (*)(UINT Msg, WPARAM wParam, LPARAM lParam);
-struct TApdNotifyMethod {
-  void (*Code)(void* Self, UINT Msg, WPARAM wParam, LPARAM lParam) = nullptr;
-  void* Self = nullptr;
-  bool operator==(const TApdNotifyMethod&) const = default;
-};
-
-struct TWindowHandler {
-  HWND Window = nullptr;
-  bool Removed = false;
-};
-struct TProcHandler {
-  TApdNotifyProc Proc = nullptr;
-  bool Removed = false;
-};
-struct TMethodHandler {
-  TApdNotifyMethod Method;
-  bool Removed = false;
-  bool Synchronize = false;  // run on the user-interface thread (RunSynchronized)
-};
 
 class TApdBaseDispatcher;
 
@@ -193,9 +42,9 @@ class TApdBaseDispatcher;
 // handle. The lock is re-entrant; the component's window procedure holds it while it finds a
 // dispatcher and delivers its event, so the dispatcher cannot vanish under it.
 std::recursive_mutex& DispatcherRegistryLock();
-// The dispatcher with this handle, or nullptr (bad handle, empty slot). Hold the registry lock.
+// The dispatcher with this handle, or nullptr (bad handle, empty slot).
 TApdBaseDispatcher* DispatcherFromHandle(int Handle);
-// Number of slots (empty ones inside the list included). Hold the registry lock.
+// Number of slots (empty ones inside the list included).
 int DispatcherRegistryCount();
 
 class TApdBaseDispatcher {
@@ -204,7 +53,7 @@ public:
   TApdBaseDispatcher(const TApdBaseDispatcher&) = delete;
   TApdBaseDispatcher& operator=(const TApdBaseDispatcher&) = delete;
   // A concrete dispatcher's destructor must call Shutdown() first (the steps need its device
-  // operations); this one only leaves the registry and frees what is left.
+  // operations) and close its signals; this one only leaves the registry.
   virtual ~TApdBaseDispatcher();
 
   TApdCustomComPort* Owner() const { return OwnerComponent; }
@@ -233,7 +82,14 @@ public:
   void SetDeviceName(const std::string& Name);
 
   // --- Input ---
-  int ReadByte(uint8_t& Byte);
+  // Inside a delivery a read takes the announced bytes lock-free (DispatchBuffer's lease).
+  int ReadByte(uint8_t& Byte) {
+    if (!Trace.On() && Input.TryLeasedRead(Byte)) return 0;
+    return ReadByteLocked(Byte);
+  }
+  // Count bytes in one piece, all or nothing: Count, or −3005 when fewer wait (inside a
+  // delivery: fewer of the announced bytes are left to read).
+  int GetBlock(uint8_t* Buffer, uint32_t Count);
   int PeekByte(uint8_t& Byte, uint32_t N);
   int BytesWaiting();
   int DiscardInput();
@@ -287,12 +143,11 @@ public:
   void DeregisterProcHandler(TApdNotifyProc Proc);
   void RegisterMethodHandler(const TApdNotifyMethod& Method, bool Synchronize);
   void DeregisterMethodHandler(const TApdNotifyMethod& Method);
-  // 0: recompute; 1: the port's handler is installed; 2: it is removed.
-  virtual void RefreshDeliveryNeed(int Mode);
+  virtual void RefreshDeliveryNeed(TDeliveryNeed Mode);
 
   // --- Trace (bytes taken and queued) and dispatch log (all under StateLock) ---
   int StartTrace(uint32_t Entries);
-  void AddTraceEntry(char Kind, uint8_t Byte);
+  void AddTraceEntry(TTraceKind Kind, uint8_t Byte);
   int ClearTrace();
   void PauseTrace();
   void ResumeTrace();
@@ -310,35 +165,34 @@ public:
   // --- Device-layer operations (implemented by a concrete dispatcher) ---
   // Extended function (SETDTR, CLRDTR, SETRTS, CLRRTS, ...); returns 0.
   virtual int DeviceEscape(int Function) = 0;
-  // 0 = output, 1 = input; 0 or a negated platform error.
-  virtual int DevicePurge(int Queue) = 0;
-  // Clears and returns the device error bits and fills Status; Status.cbOutQue is the output
-  // ring's count (OutputRingCount), not the driver's.
-  virtual uint32_t DeviceErrors(COMSTAT& Status) = 0;
-  // Called with −1 after a failed read.
-  virtual void DeviceErrorHook(int Code) = 0;
+  // 0 or a negated platform error.
+  virtual int DevicePurge(TPurgeQueue Queue) = 0;
+  // Clears and returns the device error bits. With Status, also fills the device status record
+  // (the driver's input count; cbOutQue is the output ring's count, not the driver's); without,
+  // the device is not asked for its queues.
+  virtual uint32_t DeviceErrors(COMSTAT* Status) = 0;
   // 0 or −1.
   virtual int DeviceGetState(DCB& Settings) = 0;
-  // Reads up to Count bytes that have already arrived; returns the number read (negative on
-  // failure).
-  virtual int DeviceRead(uint8_t* Buffer, uint32_t Count) = 0;
+  // Reads up to Count bytes that have already arrived, without waiting; returns the number
+  // read (negative on failure) and tells what stayed in the driver and the line errors met.
+  virtual int DeviceRead(uint8_t* Buffer, uint32_t Count, TArrivedInput& Status) = 0;
   // 0 or a negated platform error.
   virtual int DeviceSetState(DCB& Settings) = 0;
-  // Appends to the output ring (CopyIntoOutputRing) and wakes the output thread; returns
-  // Count. Called with OutputLock held; the room has been checked.
-  virtual int DeviceWrite(const uint8_t* Data, uint32_t Count) = 0;
+  // Appends to the output ring (CopyIntoOutputRing); returns Count. The room has been checked.
+  // The caller then wakes the output thread (WakeOutputThread) once OutputLock is free.
+  virtual int DeviceWrite(const OutputGuard& Held, const uint8_t* Data, uint32_t Count) = 0;
   virtual bool DeviceWaitEvent(DWORD& Mask, LPOVERLAPPED Overlapped) = 0;
   virtual bool DeviceSizeQueues(uint32_t InSize, uint32_t OutSize) = 0;
-  // Stops the threads if they are active and frees the dispatch buffer and output ring once
-  // no worker thread uses them (a dispatch thread that outlived StopThreads frees them as it
-  // ends; the destructor frees whatever is left). Called while another thread is stopping the
-  // workers, it waits for that stop to end (unless it runs on the worker thread that is ending),
-  // so a caller from outside the workers always returns with the threads stopped.
+  // Stops the threads if they are active and frees the output ring and releases the dispatch
+  // buffer once no worker thread uses them (a dispatch thread that outlived StopThreads
+  // releases them as it ends; the destructor frees whatever is left). Called while another
+  // thread is stopping the workers, it waits for that stop to end (unless it runs on the worker
+  // thread that is ending), so a caller from outside the workers returns with them stopped.
   virtual void ReleaseBuffers();
   // Creates and starts the worker threads (NoteThreadStarting for each before it runs).
   virtual void StartThreads() = 0;
-  // Stops the worker threads and closes the signals (CloseSignals). Must not hold a dispatcher
-  // lock while it waits or pumps.
+  // Stops the worker threads and closes the signals. Must not hold a dispatcher lock while it
+  // waits or pumps.
   virtual void StopThreads() = 0;
   // The device handle as an integer, or a negative code (−8 out of memory; otherwise the
   // platform's last error tells why).
@@ -368,8 +222,9 @@ public:
   bool DeliverTrigger(UINT Message, WPARAM wParam, WORD Data);
   // How long the dispatch thread may wait for a device event before its next pass: Interval
   // while something can become due without one (an active timer trigger, an armed status
-  // trigger, a full dispatch buffer or input left in the driver, which only a timed pass reads,
-  // or no receive thread to report events), else INFINITE. Dispatch thread (and tests).
+  // trigger, no room left in the dispatch buffer or input left in the driver, which only a
+  // timed pass reads, or no receive thread to report events), else INFINITE. Dispatch thread
+  // (and tests).
   DWORD PassInterval(DWORD Interval);
 
 protected:
@@ -379,56 +234,61 @@ protected:
   void Shutdown();
   // Joins the worker threads' thread objects; called by Shutdown once none is running.
   virtual void JoinThreads() {}
+  // The worker threads' signals: made by OpenPort before the device is opened (false when they
+  // cannot be: out of memory), closed once the threads have stopped. Idempotent.
+  virtual bool CreateSignals() = 0;
+  virtual void CloseSignals() = 0;
+  // The input part of a dispatch pass is done: the receive thread may wait for the next event.
+  virtual void SignalPassDone() = 0;
   // Runs a method handler on the user-interface thread while the dispatch thread waits; the
-  // default calls it directly.
-  virtual void RunSynchronized(const TApdNotifyMethod& Method, UINT Msg, WPARAM wParam,
+  // default calls it directly. False when it did not return in time.
+  virtual bool RunSynchronized(const TApdNotifyMethod& Method, UINT Msg, WPARAM wParam,
                                LPARAM lParam);
   // Sets one worker thread's priority to normal + LevelsAboveNormal; the default does nothing.
   virtual void SetWorkerPriority(TApdThreadKind Thread, int LevelsAboveNormal);
-  // True where the device drives RTS itself in RS-485 mode (RTS toggle control).
-  virtual bool HasAutoRTSControl() const { return true; }
   // Makes a dispatch thread that may be waiting without a limit look at PassInterval again
   // (a trigger was armed). Any thread; the default does nothing.
   virtual void WakeDispatchThread() {}
+  // Output was queued into an empty ring: an idle output thread is to write it. Called without
+  // OutputLock, so the woken thread does not at once wait for it. The default does nothing.
+  virtual void WakeOutputThread() {}
 
   // For StartThreads: marks a worker thread as existing and counts it as running.
   void NoteThreadStarting(TApdThreadKind Thread);
   bool ThreadExists(TApdThreadKind Thread) const { return ThreadPresent[Thread].load(); }
-  // Closes the six signals that are open. Idempotent.
-  void CloseSignals();
-  // For DeviceWrite: copies Count bytes in at the output ring's head. Hold OutputLock.
-  void CopyIntoOutputRing(const uint8_t* Data, uint32_t Count);
-  // Bytes in the output ring not yet written. Hold OutputLock.
-  uint32_t OutputRingCount() const;
+  // Handles the calling thread's window messages until Done() holds or TimeoutMs passed
+  // (0: no limit); wakes when a worker thread or a stop ends, and every few milliseconds. False
+  // on time-out. Must be called with no dispatcher lock held.
+  bool WaitPumping(const std::function<bool()>& Done, uint64_t TimeoutMs);
+  // Wakes WaitPumping (a worker thread has ended, a stop is over). Any thread.
+  void NotifyThreadEnded();
+
+  // --- Output ring (OutputLock; the output thread writes from it) ---
+  void CopyIntoOutputRing(const OutputGuard&, const uint8_t* Data, uint32_t Count);
+  // Bytes in the output ring not yet written.
+  uint32_t OutputRingCount(const OutputGuard&) const;
+  // Empties the ring (a purge): a write in flight then retires nothing.
+  void ClearOutputRing(const OutputGuard&);
+  // The output thread's pieces. The next block to write, made contiguous when it wraps so all
+  // pending bytes go out in one write; false when the ring is empty. Then the first Written
+  // bytes of that block have left (nothing when the ring was purged meanwhile).
+  bool NextOutputBlock(uint32_t& Offset, uint32_t& Length, uint64_t& Generation);
+  void RetireOutput(uint32_t Written, uint64_t Generation);
+  const uint8_t* OutputBytes(uint32_t Offset) const { return OutRing.Bytes(Offset); }
 
   // --- Locks (order: InputLock, OutputLock, StateLock) ---
-  std::recursive_mutex InputLock;   // dispatch buffer positions, full flag, peek counts
-  std::recursive_mutex OutputLock;  // output ring and the device status record
+  std::recursive_mutex InputLock;   // dispatch buffer positions and read-ahead
+  std::recursive_mutex OutputLock;  // output ring
   std::recursive_mutex StateLock;   // everything else: settings, triggers, handlers, trace, log
 
   // --- Device ---
   std::atomic<LONG_PTR> DeviceHandle{-1};  // the open device; −1 closed (UI thread, DeviceClose)
-  COMSTAT ComStatus{};                     // last device status record (OutputLock)
   DCB DCBShadow{};                         // settings shadow: refresh, change, write (StateLock)
   uint32_t InQueueSize = 0;                // driver input queue size given at open (StateLock)
   uint32_t OutQueueSize = 0;               // output ring size given at open (OutputLock)
-
-  // --- Output ring (OutputLock) ---
-  std::unique_ptr<uint8_t[]> OutBuff;      // the ring, OutQueueSize bytes
-  uint32_t OutHead = 0;                    // next position to write into
-  uint32_t OutTail = 0;                    // next position to send
-  bool OutFull = false;                    // head == tail because the ring is full
   std::atomic<bool> OutputSent{false};     // bytes queued since the output-sent check
 
-  // --- Worker threads and their signals ---
-  // The six signals: created by OpenPort before the threads start, closed once they have
-  // stopped (CloseSignals); the threads use them only in between.
-  HANDLE DeviceEventSignal = nullptr;      // receive -> dispatch: a device event (auto)
-  HANDLE PassDoneSignal = nullptr;         // dispatch -> receive: pass input part done (auto)
-  HANDLE HandshakeSignal = nullptr;        // thread started / flush honoured / stopped (auto)
-  HANDLE OutputReadySignal = nullptr;      // DeviceWrite -> output thread (auto)
-  HANDLE WriteCompleteSignal = nullptr;    // overlapped write completed (manual)
-  HANDLE OutputFlushSignal = nullptr;      // purge/stop -> output thread (auto)
+  // --- Worker threads (their signals belong to the concrete dispatcher) ---
   std::atomic<DWORD> EventBits{0};         // last device event bits (receive thread writes)
   std::atomic<bool> RingEventSeen{false};  // a ring event came (receive thread sets)
   std::atomic<bool> KillThreads{false};    // the worker threads are to end
@@ -438,36 +298,38 @@ protected:
   std::atomic<int32_t> RunningThreadCount{0};    // worker threads still running
   std::array<std::atomic<bool>, 3> ThreadPresent{};  // each worker thread's reference
   uint8_t PriorityBoost = 0;               // levels above normal for the threads (StateLock)
-  bool RS485Mode = false;                  // RS-485 transmit control (StateLock)
-  uint16_t BaseAddress = 0;                // UART base address for RS-485 (StateLock)
+  bool RS485Mode = false;                  // RS-485 transmit control by the device (StateLock)
 
 private:
+  int ReadByteLocked(uint8_t& Byte);
+  void TraceReceived(const uint8_t* Bytes, uint32_t Count);
   int FailOpen(int Code);
+  void ResetForOpen(uint32_t InSize, uint32_t OutSize);
   int ArmTimerLocked(int Handle, int Ticks, bool Activate);
   int ArmStatusLocked(int Handle, int Value, bool Activate);
-  void ReinstallLocked(const TriggerSaveRecord& Save);  // StateLock held
+  void ReinstallLocked(const StateGuard& Held, const TriggerSaveRecord& Save);
   int ApplySettings();
-  int NextTriggerHandle();
-  bool TriggerHandleInUse(int Handle) const;
+  int NextTriggerHandle(const StateGuard& Held);
+  bool TriggerHandleInUse(const StateGuard& Held, int Handle) const;
   void DropAllTriggers();
-  void PurgeRemovedHandlers();
-  void EndDelivery();
+  // Mirrors whether timer and status triggers exist, for the passes' lock-free first look.
+  void NoteTriggerLists(const StateGuard& Held);
+  // Serves one receiver list in order; false when the port was closed from inside a handler.
+  template <typename Handler>
+  bool ServeList(const HandlerList<Handler>& List, UINT Message, WPARAM wParam, LPARAM lParam);
+  bool CallHandler(const TWindowHandler& Handler, UINT Message, WPARAM wParam, LPARAM lParam);
+  bool CallHandler(const TProcHandler& Handler, UINT Message, WPARAM wParam, LPARAM lParam);
+  bool CallHandler(const TMethodHandler& Handler, UINT Message, WPARAM wParam, LPARAM lParam);
+  void EndDelivery(bool Consumed);
   void ClearStatusHits();
+  bool StatusLoop();
   void FreeBuffersIfUnused();
   void StopThreadsOnce();
-  // Handles the calling thread's window messages until Done() holds or TimeoutMs passed
-  // (0: no limit); wakes when a worker thread or a stop ends. False on time-out. Holds no lock
-  // while it pumps.
-  bool WaitPumping(const std::function<bool()>& Done, uint64_t TimeoutMs);
   void WaitForWorkerThreads();
   void Unregister();
-  uint32_t RawBytesWaiting() const;
-  int PeekLocked(uint8_t& Byte, uint32_t N) const;
+  uint32_t ReadArrived(const InputGuard& Held, uint8_t* Into, uint32_t Count, TArrivedInput& Status);
   void LogEntry(uint8_t Type, uint8_t SubType, int32_t Value, uint32_t DataLength = 0,
                 const void* Data = nullptr);
-  void LogAppend(const uint8_t* Piece, uint32_t Length);
-  void LogDiscardOldest();
-  bool LogReadEntry(uint8_t* Header, uint8_t* Data);
 
   // --- Identity ---
   TApdCustomComPort* const OwnerComponent;  // the component that created it, or none (fixed)
@@ -485,16 +347,13 @@ private:
   bool RTSState = false;                   // RTS raised
   bool RTSFlow = false;                    // RTS under hardware flow control
 
-  // --- Dispatch buffer (InputLock; contents written only by the dispatch thread) ---
-  std::unique_ptr<uint8_t[]> DBuff;        // the ring of received bytes
-  uint32_t DBuffHead = 0;                  // next position to fill
-  uint64_t DBuffFilled = 0;                // bytes put into the buffer since the open
-  uint32_t DBuffTail = 0;                  // read position
-  bool DBuffFull = false;                  // head == read position because the ring is full
-  bool DriverInputLeft = false;            // the last fill left bytes in the driver
-  bool InAvailDelivery = false;            // reads only peek ahead (avail or data delivery)
-  uint32_t PeekCount = 0;                  // bytes read ahead by the current handler
-  uint32_t PeekMax = 0;                    // most bytes read ahead by any handler
+  // --- Dispatch buffer (InputLock; its read lease is lock-free, see AwUserBuffer.h) ---
+  DispatchBuffer Input;
+  bool DriverInputLeft = false;            // the last fill left bytes in the driver (InputLock)
+  bool InputBlocked = false;               // the last fill found no room (InputLock)
+
+  // --- Output ring (OutputLock) ---
+  OutputRing OutRing;                      // OutQueueSize bytes
 
   // --- Scanning (dispatch thread only; OpenPort sets them before the threads start) ---
   // Marks count bytes since the open (a buffer position is the count mod 8192), so a batch
@@ -509,9 +368,11 @@ private:
   std::vector<TTimerTrigger> TimerTriggers;
   std::vector<TDataTrigger> DataTriggers;
   std::vector<TStatusTrigger> StatusTriggers;
-  std::vector<TWindowHandler> WindowHandlers;  // the component's window first
-  std::vector<TProcHandler> ProcHandlers;
-  std::vector<TMethodHandler> MethodHandlers;
+  std::atomic<bool> HaveTimerTriggers{false};   // TimerTriggers not empty (written under StateLock)
+  std::atomic<bool> HaveStatusTriggers{false};  // StatusTriggers not empty (as above)
+  HandlerList<TWindowHandler> WindowHandlers;  // the component's window first
+  HandlerList<TProcHandler> ProcHandlers;
+  HandlerList<TMethodHandler> MethodHandlers;
   bool PortHandlerInstalled = false;       // the component has a trigger event assigned
   bool DeliveryNeeded = false;             // some receiver wants trigger events
   bool HandlerRemovalPending = false;      // handlers were marked removed during a delivery
@@ -519,23 +380,12 @@ private:
 
   // --- Ending the threads ---
   std::atomic<std::thread::id> StopOwner{};  // the thread running StopThreads, or none
-  std::mutex ThreadEndMutex;               // with ThreadEnded: wakes the waits for a worker
-  std::condition_variable ThreadEnded;     // thread's end and for a stop's end
+  std::mutex ThreadEndMutex;               // with ThreadEnded: wakes WaitPumping
+  std::condition_variable ThreadEnded;
 
-  // --- Trace (StateLock; TraceOn mirrored for a lock-free check) ---
-  std::atomic<bool> TraceOn{false};        // recording bytes
-  std::unique_ptr<uint8_t[]> TraceBuff;    // (kind, byte) pairs
-  uint32_t TraceEntries = 0;               // ring size in entries
-  uint32_t TraceIndex = 0;                 // next entry
-  bool TraceWrapped = false;               // the ring has been filled at least once
+  // --- Trace (StateLock) ---
+  ByteTrace Trace;
 
-  // --- Dispatch log (StateLock; LogOn mirrored for a lock-free check) ---
-  std::atomic<bool> LogOn{false};          // recording events
-  std::unique_ptr<uint8_t[]> LogBuff;      // byte ring of entries (16-byte header + data)
-  uint32_t LogSize = 0;                    // ring size in bytes
-  uint32_t LogHead = 0;                    // next byte to write
-  uint32_t LogTail = 0;                    // oldest byte
-  uint32_t LogFree = 0;                    // free bytes
-  std::unique_ptr<uint8_t[]> LogScratch;   // one entry's data, read back for a dump
-  uint64_t TimeBase = 0;                   // millisecond clock at open; log times count from it
+  // --- Dispatch log (StateLock) ---
+  DispatchLog Log;
 };

@@ -9,7 +9,9 @@
 
 namespace {
 
-constexpr DWORD ModemEventBits = EV_CTS | EV_DSR | EV_RLSD | EV_RING | EV_RINGTE;
+// The ring trailing-edge event of older Windows versions, reported beside EV_RING.
+constexpr DWORD RingTrailingEdgeEvent = 0x2000;
+constexpr DWORD ModemEventBits = EV_CTS | EV_DSR | EV_RLSD | EV_RING | RingTrailingEdgeEvent;
 constexpr DWORD LineEventBits = EV_BREAK | EV_ERR;
 
 }  // namespace
@@ -44,24 +46,26 @@ void TApdBaseDispatcher::ClearStatusHits() {
   StatusHit = false;
 }
 
+// Dispatch thread. Fires the status triggers whose conditions hold; false when close pending
+// stops the pass.
+bool TApdBaseDispatcher::StatusLoop() {
+  while (PollStatusTriggers())
+    if (ClosePending) return false;
+  if (ClosePending) return false;
+  if (StatusHit) ClearStatusHits();
+  return true;
+}
+
 // Runs on the dispatch thread.
 void TApdBaseDispatcher::DispatchPass() {
   const DWORD events = EventBits.load();
-  auto statusLoop = [this]() {
-    while (PollStatusTriggers())
-      if (ClosePending) return false;
-    if (ClosePending) return false;
-    if (StatusHit) ClearStatusHits();
-    return true;
-  };
-
   if (events & ModemEventBits) {
     RefreshModemStatus();
-    if (!InDelivery && !statusLoop()) return;
+    if (!InDelivery && !StatusLoop()) return;
   }
   if (events & LineEventBits) {
     RefreshLineErrors();
-    if (!InDelivery && !statusLoop()) return;
+    if (!InDelivery && !StatusLoop()) return;
   }
 
   FillDispatchBuffer();
@@ -80,7 +84,7 @@ void TApdBaseDispatcher::DispatchPass() {
   }
   if (StatusHit) ClearStatusHits();
 
-  if (PassDoneSignal) SetEvent(PassDoneSignal);
+  SignalPassDone();
 
   if (!ClosePending && !InDelivery) {
     StatusHit = false;
@@ -93,9 +97,11 @@ void TApdBaseDispatcher::DispatchPass() {
 DWORD TApdBaseDispatcher::PassInterval(DWORD Interval) {
   if (!ThreadExists(tkComThread)) return Interval;
   {
-    std::lock_guard input(InputLock);
-    if (DBuffFull || DriverInputLeft) return Interval;
+    InputGuard input(InputLock);
+    if (InputBlocked || Input.Full(input) || DriverInputLeft) return Interval;
   }
+  if (!HaveTimerTriggers.load(std::memory_order_relaxed) && !HaveStatusTriggers.load(std::memory_order_relaxed))
+    return INFINITE;
   std::lock_guard state(StateLock);
   for (const TTimerTrigger& trigger : TimerTriggers)
     if (trigger.Active) return Interval;
@@ -108,9 +114,9 @@ DWORD TApdBaseDispatcher::PassInterval(DWORD Interval) {
 bool TApdBaseDispatcher::ScanReceived() {
   uint64_t head;
   {
-    std::lock_guard input(InputLock);
-    if (!DBuff) return false;
-    head = DBuffFilled;
+    InputGuard input(InputLock);
+    if (!Input.IsOpen(input)) return false;
+    head = Input.FilledCount(input);
   }
   uint64_t mark = ScanMark;
   bool haveDataTriggers;
@@ -123,16 +129,15 @@ bool TApdBaseDispatcher::ScanReceived() {
     mark = head;
   } else {
     for (; mark != head; ++mark) {
-      const uint32_t position = static_cast<uint32_t>(mark % DispatchBufferSize);
       bool anyMatched = false;
       int32_t longest = 0;
       int32_t threshold;
       {
         // Order: InputLock, StateLock.
-        std::lock_guard input(InputLock);
+        InputGuard input(InputLock);
         std::lock_guard state(StateLock);
-        if (!DBuff) return false;
-        const uint8_t byte = DBuff[position];
+        if (!Input.IsOpen(input)) return false;
+        const uint8_t byte = Input.ByteAt(input, mark);
         for (TDataTrigger& trigger : DataTriggers) {
           if (trigger.Length == 0) continue;
           trigger.Matched = trigger.Matched || DataTriggerMatch(trigger, byte);
@@ -149,10 +154,8 @@ bool TApdBaseDispatcher::ScanReceived() {
       if (threshold != 0 && mark != NotifyMark) {
         int32_t inFront;
         {
-          std::lock_guard input(InputLock);
-          uint32_t through = (position + DispatchBufferSize - DBuffTail) % DispatchBufferSize + 1;
-          if (InAvailDelivery) through -= std::min(through, PeekCount);
-          inFront = static_cast<int32_t>(through) - longest;
+          InputGuard input(InputLock);
+          inFront = static_cast<int32_t>(Input.WaitingThrough(input, mark)) - longest;
         }
         if (inFront >= threshold) {
           LogEntry(dtTrigger, dstAvail, inFront);
@@ -200,6 +203,7 @@ bool TApdBaseDispatcher::ScanReceived() {
 
 // Runs on the dispatch thread. Fires at most one status trigger.
 bool TApdBaseDispatcher::PollStatusTriggers() {
+  if (!HaveStatusTriggers.load(std::memory_order_relaxed)) return false;  // the usual case
   // The output counts need OutputLock, which must not be taken inside StateLock.
   bool needCounts = false;
   {
@@ -211,7 +215,7 @@ bool TApdBaseDispatcher::PollStatusTriggers() {
   }
   int pending = 0, room = 0;
   if (needCounts) {
-    std::lock_guard output(OutputLock);
+    OutputGuard output(OutputLock);
     pending = OutputPending();
     room = static_cast<int>(OutQueueSize) - pending;
   }
@@ -254,6 +258,7 @@ bool TApdBaseDispatcher::PollStatusTriggers() {
 
 // Runs on the dispatch thread. Fires at most one timer trigger.
 bool TApdBaseDispatcher::PollTimerTriggers() {
+  if (!HaveTimerTriggers.load(std::memory_order_relaxed)) return false;  // the usual case
   int32_t handle = 0;
   {
     std::lock_guard state(StateLock);
@@ -267,124 +272,109 @@ bool TApdBaseDispatcher::PollTimerTriggers() {
   return DeliverTrigger(TriggerTimerMessage, static_cast<WPARAM>(handle), 0);
 }
 
-void TApdBaseDispatcher::RunSynchronized(const TApdNotifyMethod& Method, UINT Msg, WPARAM wParam,
+bool TApdBaseDispatcher::RunSynchronized(const TApdNotifyMethod& Method, UINT Msg, WPARAM wParam,
                                          LPARAM lParam) {
   Method.Code(Method.Self, Msg, wParam, lParam);
+  return true;
+}
+
+// Dispatch thread. Each returns whether the handler has returned (a window or synchronised
+// call abandoned after the time-out may still be running).
+bool TApdBaseDispatcher::CallHandler(const TMethodHandler& Handler, UINT Message, WPARAM wParam, LPARAM lParam) {
+  if (Handler.Synchronize) return RunSynchronized(Handler.Method, Message, wParam, lParam);
+  Handler.Method.Code(Handler.Method.Self, Message, wParam, lParam);
+  return true;
+}
+
+bool TApdBaseDispatcher::CallHandler(const TProcHandler& Handler, UINT Message, WPARAM wParam, LPARAM lParam) {
+  Handler.Proc(Message, wParam, lParam);
+  return true;
+}
+
+bool TApdBaseDispatcher::CallHandler(const TWindowHandler& Handler, UINT Message, WPARAM wParam, LPARAM lParam) {
+  // A handler that does not return in time is abandoned for this delivery; what it had read so
+  // far still counts.
+  DWORD_PTR answer = 0;
+  return SendMessageTimeoutA(Handler.Window, Message, wParam, lParam, SMTO_BLOCK, TriggerSendTimeoutMs,
+                             &answer) != 0;
+}
+
+// Dispatch thread. Each handler starts reading at the same position: the waiting bytes are
+// lent to it for the call and taken back after it. False when the port was closed from inside
+// a handler.
+template <typename Handler>
+bool TApdBaseDispatcher::ServeList(const HandlerList<Handler>& List, UINT Message, WPARAM wParam,
+                                   LPARAM lParam) {
+  for (size_t i = 0;; ++i) {
+    Handler handler;
+    {
+      std::lock_guard state(StateLock);
+      if (!List.CopyOut(i, handler)) return true;
+    }
+    if (handler.Removed) continue;
+    {
+      InputGuard input(InputLock);
+      Input.LendToHandler(input);
+    }
+    CallHandler(handler, Message, wParam, lParam);
+    {
+      InputGuard input(InputLock);
+      Input.TakeBackFromHandler(input);
+    }
+    if (ClosePending) return false;
+  }
 }
 
 // Runs on the dispatch thread. Handlers run with no dispatcher lock held: method and procedure
 // handlers on this thread (or synchronised), window handlers on their window's thread while
 // this thread waits in SendMessageTimeout.
 bool TApdBaseDispatcher::DeliverTrigger(UINT Message, WPARAM wParam, WORD Data) {
+  bool toWindows;
   {
     std::lock_guard state(StateLock);
     if (!DeliveryNeeded) return true;
     InDelivery = true;
+    toWindows = WindowHandlers.Size() > 1 || PortHandlerInstalled;
   }
+  const bool availKind = Message == TriggerAvailMessage || Message == TriggerDataMessage;
   // However the delivery ends, a handler's exception included, the dispatcher leaves it: reads
-  // consume again, and a later close is not taken for one from inside a handler.
+  // consume again, and a later close is not taken for one from inside a handler. Bytes read
+  // ahead by a delivery that did not complete are not consumed.
   struct DeliveryEnd {
     TApdBaseDispatcher& Dispatcher;
-    ~DeliveryEnd() { Dispatcher.EndDelivery(); }
+    bool Consumed = false;
+    ~DeliveryEnd() { Dispatcher.EndDelivery(Consumed); }
   } deliveryEnd{*this};
-  bool result = true;
-  const bool availKind = Message == TriggerAvailMessage || Message == TriggerDataMessage;
-  {
-    std::lock_guard input(InputLock);
-    PeekMax = 0;
-    InAvailDelivery = availKind;
+  if (availKind) {
+    InputGuard input(InputLock);
+    Input.BeginDelivery(input);
   }
   const LPARAM lParam = (static_cast<LPARAM>(DispatcherHandle) << 16) + Data;
 
-  // Each handler starts reading at the same position; afterwards the most any handler read
-  // is consumed. Returns false when the port was closed from inside the handler.
-  auto serve = [&](auto&& call) {
-    {
-      std::lock_guard input(InputLock);
-      PeekCount = 0;
-    }
-    call();
-    if (ClosePending) return false;
-    std::lock_guard input(InputLock);
-    PeekMax = std::max(PeekMax, PeekCount);
-    return true;
-  };
-
-  bool closed = false;
-  for (size_t i = 0; !closed; ++i) {
-    TMethodHandler handler;
-    {
-      std::lock_guard state(StateLock);
-      if (i >= MethodHandlers.size()) break;
-      handler = MethodHandlers[i];
-    }
-    closed = !serve([&] {
-      if (handler.Removed) return;
-      if (handler.Synchronize)
-        RunSynchronized(handler.Method, Message, wParam, lParam);
-      else
-        handler.Method.Code(handler.Method.Self, Message, wParam, lParam);
-    });
-  }
-  for (size_t i = 0; !closed; ++i) {
-    TProcHandler handler;
-    {
-      std::lock_guard state(StateLock);
-      if (i >= ProcHandlers.size()) break;
-      handler = ProcHandlers[i];
-    }
-    closed = !serve([&] {
-      if (!handler.Removed) handler.Proc(Message, wParam, lParam);
-    });
-  }
-  bool toWindows;
-  {
-    std::lock_guard state(StateLock);
-    toWindows = WindowHandlers.size() > 1 || PortHandlerInstalled;
-  }
-  for (size_t i = 0; toWindows && !closed; ++i) {
-    TWindowHandler handler;
-    {
-      std::lock_guard state(StateLock);
-      if (i >= WindowHandlers.size()) break;
-      handler = WindowHandlers[i];
-    }
-    closed = !serve([&] {
-      if (handler.Removed) return;
-      // A handler that does not return in time is abandoned for this delivery; what it had
-      // read so far still counts.
-      DWORD_PTR answer = 0;
-      SendMessageTimeoutA(handler.Window, Message, wParam, lParam, SMTO_BLOCK,
-                          TriggerSendTimeoutMs, &answer);
-    });
-  }
-
-  if (closed) {
-    result = false;
-  } else if (availKind) {
-    // What the handler that read the most took is consumed.
-    std::lock_guard input(InputLock);
-    InAvailDelivery = false;
-    DBuffTail = (DBuffTail + PeekMax) % DispatchBufferSize;
-    if (PeekMax > 0) DBuffFull = false;
-    if (Message == TriggerAvailMessage && PeekMax != wParam) result = false;
-  }
-  return result;
+  const bool served = ServeList(MethodHandlers, Message, wParam, lParam) &&
+                      ServeList(ProcHandlers, Message, wParam, lParam) &&
+                      (!toWindows || ServeList(WindowHandlers, Message, wParam, lParam));
+  if (!served) return false;
+  if (!availKind) return true;
+  // What the handler that read the most took is consumed.
+  deliveryEnd.Consumed = true;
+  InputGuard input(InputLock);
+  return Message != TriggerAvailMessage || Input.MostRead(input) == wParam;
 }
 
-// Dispatch thread, as DeliverTrigger returns or unwinds. Bytes read ahead by a delivery that did
-// not complete are not consumed.
-void TApdBaseDispatcher::EndDelivery() {
+// Dispatch thread, as DeliverTrigger returns or unwinds.
+void TApdBaseDispatcher::EndDelivery(bool Consumed) {
   {
-    std::lock_guard input(InputLock);
-    InAvailDelivery = false;
-    PeekCount = 0;
+    InputGuard input(InputLock);
+    Input.EndDelivery(input, Consumed);
   }
   std::lock_guard state(StateLock);
   InDelivery = false;
   if (HandlerRemovalPending) {
-    PurgeRemovedHandlers();
+    WindowHandlers.PurgeRemoved();
+    ProcHandlers.PurgeRemoved();
+    MethodHandlers.PurgeRemoved();
     HandlerRemovalPending = false;
-    RefreshDeliveryNeed(0);
+    RefreshDeliveryNeed(TDeliveryNeed::Recompute);
   }
 }

@@ -1,68 +1,52 @@
 // The dispatcher's input side: filling the dispatch buffer from the device, and reading,
 // peeking and discarding received bytes. Inside an avail or data delivery a read only peeks
-// ahead; the bytes are consumed when the delivery ends (see DeliverTrigger).
+// ahead; the bytes are consumed when the delivery ends (see DeliverTrigger). The buffer and
+// its read lease are DispatchBuffer's (AwUserBuffer.h).
 #include <algorithm>
 
 #include "serial/AwUser.h"
 
-uint32_t TApdBaseDispatcher::RawBytesWaiting() const {
-  if (DBuffFull) return DispatchBufferSize;
-  return (DBuffHead + DispatchBufferSize - DBuffTail) % DispatchBufferSize;
+void TApdBaseDispatcher::TraceReceived(const uint8_t* Bytes, uint32_t Count) {
+  if (!Trace.On()) return;
+  // Order: InputLock (callers may hold it), StateLock.
+  StateGuard state(StateLock);
+  for (uint32_t i = 0; i < Count; ++i) Trace.Add(state, TTraceKind::Receive, Bytes[i]);
 }
 
-// InputLock held.
-int TApdBaseDispatcher::PeekLocked(uint8_t& Byte, uint32_t N) const {
-  if (!DBuff || N == 0 || RawBytesWaiting() < N) return ecBufferIsEmpty;
-  Byte = DBuff[(DBuffTail + N - 1) % DispatchBufferSize];
-  return 0;
-}
-
-int TApdBaseDispatcher::PeekByte(uint8_t& Byte, uint32_t N) {
-  std::lock_guard input(InputLock);
-  return PeekLocked(Byte, N);
-}
-
-int TApdBaseDispatcher::ReadByte(uint8_t& Byte) {
-  std::lock_guard input(InputLock);
+int TApdBaseDispatcher::ReadByteLocked(uint8_t& Byte) {
   int result;
-  if (InAvailDelivery) {
-    ++PeekCount;
-    result = PeekLocked(Byte, PeekCount);
-    if (result < 0) --PeekCount;
-  } else {
-    result = PeekLocked(Byte, 1);
-    if (result == 0) {
-      DBuffTail = (DBuffTail + 1) % DispatchBufferSize;
-      DBuffFull = false;
-    }
+  {
+    InputGuard input(InputLock);
+    result = Input.ReadLocked(input, Byte);
   }
-  if (result == 0 && TraceOn) {
-    // Order: InputLock, StateLock.
-    std::lock_guard state(StateLock);
-    if (TraceOn) AddTraceEntry('R', Byte);
-  }
+  if (result == 0) TraceReceived(&Byte, 1);
   return result;
 }
 
+int TApdBaseDispatcher::GetBlock(uint8_t* Buffer, uint32_t Count) {
+  int result;
+  {
+    InputGuard input(InputLock);
+    result = Input.ReadBlock(input, Buffer, Count);
+  }
+  if (result > 0) TraceReceived(Buffer, static_cast<uint32_t>(result));
+  return result;
+}
+
+int TApdBaseDispatcher::PeekByte(uint8_t& Byte, uint32_t N) {
+  InputGuard input(InputLock);
+  return Input.Peek(input, Byte, N);
+}
+
 int TApdBaseDispatcher::BytesWaiting() {
-  std::lock_guard input(InputLock);
-  uint32_t waiting = RawBytesWaiting();
-  if (InAvailDelivery) waiting -= std::min(waiting, PeekCount);
-  return static_cast<int>(waiting);
+  InputGuard input(InputLock);
+  return static_cast<int>(Input.WaitingForReader(input));
 }
 
 int TApdBaseDispatcher::DiscardInput() {
-  std::lock_guard input(InputLock);
-  const int result = DevicePurge(1);
-  if (InAvailDelivery) {
-    // The bytes announced to the running delivery stay readable until it ends; then every
-    // byte waiting now is consumed. The full flag goes when the delivery consumes them.
-    PeekMax = RawBytesWaiting();
-  } else {
-    DBuffTail = DBuffHead;
-    PeekCount = 0;
-    DBuffFull = false;
-  }
+  InputGuard input(InputLock);
+  const int result = DevicePurge(TPurgeQueue::Input);
+  Input.Discard(input);
   {
     // Order: InputLock, StateLock.
     std::lock_guard state(StateLock);
@@ -71,59 +55,43 @@ int TApdBaseDispatcher::DiscardInput() {
   return result;
 }
 
-// Runs on the dispatch thread.
+// Dispatch thread, InputLock held. One read of what has arrived into the buffer at Into.
+uint32_t TApdBaseDispatcher::ReadArrived(const InputGuard& Held, uint8_t* Into, uint32_t Count,
+                                         TArrivedInput& Status) {
+  TArrivedInput status;
+  int got = DeviceRead(Into, Count, status);
+  if (got < 0) {
+    got = 0;
+    status = TArrivedInput{};
+  }
+  const uint32_t bytes = std::min(static_cast<uint32_t>(got), Count);
+  Input.CommitFill(Held, bytes);
+  LineErrorWord |= status.Errors & leAll;
+  Status.Left = status.Left;
+  if (bytes && Log.On()) LogEntry(dtDispatch, dstReadCom, static_cast<int32_t>(bytes), bytes, Into);
+  return bytes;
+}
+
+// Runs on the dispatch thread. The read itself tells what stayed in the driver and the line
+// errors met, so a pass asks the device nothing else.
 bool TApdBaseDispatcher::FillDispatchBuffer() {
-  std::lock_guard input(InputLock);
-  if (!DBuff) return false;
-  if (DBuffFull) return true;
-  // Order: InputLock, then OutputLock for the device status and StateLock for the log.
-  RefreshLineErrors();
-  uint32_t driverBytes;
-  {
-    // Order: InputLock, OutputLock.
-    std::lock_guard output(OutputLock);
-    driverBytes = ComStatus.cbInQue;
-  }
-  DriverInputLeft = false;
-  if (driverBytes == 0) return false;
+  InputGuard input(InputLock);
+  if (!Input.IsOpen(input)) return false;
+  uint8_t* into;
+  uint32_t contiguous, total;
+  Input.FreeSpace(input, into, contiguous, total);
+  InputBlocked = total == 0;
+  if (InputBlocked) return true;
 
-  const bool empty = DBuffHead == DBuffTail;
-  const uint32_t freeBytes =
-      empty ? DispatchBufferSize : (DBuffTail + DispatchBufferSize - DBuffHead) % DispatchBufferSize;
-  const uint32_t firstChunk =
-      DBuffTail > DBuffHead ? DBuffTail - DBuffHead : DispatchBufferSize - DBuffHead;
-  const uint32_t take = std::min(freeBytes, driverBytes);
-  uint32_t first = std::min(firstChunk, take);
-  uint32_t second = take - first;
-
-  auto readInto = [this](uint32_t count) -> uint32_t {
-    int got = DeviceRead(DBuff.get() + DBuffHead, count);
-    if (got < 0) {
-      DeviceErrorHook(-1);
-      got = 0;
-    }
-    const uint32_t bytes = std::min(static_cast<uint32_t>(got), count);
-    DBuffFilled += bytes;
-    if (bytes && LogOn) LogEntry(dtDispatch, dstReadCom, bytes, bytes, DBuff.get() + DBuffHead);
-    return bytes;
-  };
-
-  uint32_t taken = 0;
-  if (first) {
-    const uint32_t got = readInto(first);
-    taken += got;
-    DBuffHead += got;
-    if (got < first) second = 0;
-    if (DBuffHead == DispatchBufferSize) DBuffHead = 0;
-    if (got) DBuffFull = DBuffHead == DBuffTail;
+  TArrivedInput status;
+  const uint32_t first = ReadArrived(input, into, contiguous, status);
+  // The first chunk ran up to the end of the ring and the driver holds more: the rest of the
+  // free space starts at offset 0.
+  if (first == contiguous && status.Left > 0 && total > contiguous) {
+    Input.FreeSpace(input, into, contiguous, total);
+    ReadArrived(input, into, contiguous, status);
   }
-  if (second) {
-    const uint32_t got = readInto(second);
-    taken += got;
-    DBuffHead = (DBuffHead + got) % DispatchBufferSize;
-    if (got) DBuffFull = DBuffHead == DBuffTail;
-  }
-  // Bytes the driver reported and this pass did not take raise no new device event.
-  DriverInputLeft = taken < driverBytes;
+  // Bytes the driver holds and this pass did not take raise no new device event.
+  DriverInputLeft = status.Left > 0;
   return true;
 }

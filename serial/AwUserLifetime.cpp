@@ -62,9 +62,8 @@ TApdBaseDispatcher::TApdBaseDispatcher(TApdCustomComPort* Owner) : OwnerComponen
 
 TApdBaseDispatcher::~TApdBaseDispatcher() {
   // The device steps of the destroy sequence ran in the concrete dispatcher's destructor
-  // (Shutdown); what is left needs no device.
+  // (Shutdown), which also closed its signals; what is left needs no device.
   Unregister();
-  CloseSignals();
 }
 
 void TApdBaseDispatcher::Unregister() {
@@ -102,30 +101,37 @@ int TApdBaseDispatcher::FailOpen(int Code) {
   return Code;
 }
 
+// OpenPort step 4 and the resets of step 7: fresh buffers and counts for this opening.
+void TApdBaseDispatcher::ResetForOpen(uint32_t InSize, uint32_t OutSize) {
+  // Order: InputLock, OutputLock, StateLock.
+  InputGuard input(InputLock);
+  OutputGuard output(OutputLock);
+  StateGuard state(StateLock);
+  Input.Open(input);
+  DriverInputLeft = InputBlocked = false;
+  OutRing.Allocate(output, OutSize ? OutSize : 1);
+  InQueueSize = InSize;
+  OutQueueSize = OutSize;
+  LineErrorWord = 0;
+  RS485Mode = false;
+}
+
 int TApdBaseDispatcher::OpenPort(const std::string& Name, int Baud, int Parity, int DataBits,
                                  int StopBits, uint32_t InSize, uint32_t OutSize,
                                  uint32_t Options) {
   RingEventSeen = false;
   {
     // Order: InputLock, OutputLock, StateLock.
-    std::lock_guard input(InputLock);
-    std::lock_guard output(OutputLock);
-    std::lock_guard state(StateLock);
-    DBuff.reset();
-    OutBuff.reset();
+    InputGuard input(InputLock);
+    OutputGuard output(OutputLock);
+    StateGuard state(StateLock);
+    Input.Release(input);
+    OutRing.Free(output);
     HandlerRemovalPending = false;
   }
   InDelivery = false;
   CloseSignals();
-  DeviceEventSignal = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-  PassDoneSignal = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-  HandshakeSignal = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-  OutputReadySignal = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-  WriteCompleteSignal = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  OutputFlushSignal = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-  if (!DeviceEventSignal || !PassDoneSignal || !HandshakeSignal || !OutputReadySignal ||
-      !WriteCompleteSignal || !OutputFlushSignal)
-    return FailOpen(-ERROR_NOT_ENOUGH_MEMORY);
+  if (!CreateSignals()) return FailOpen(-ERROR_NOT_ENOUGH_MEMORY);
 
   const LONG_PTR device = DeviceOpen(Name, InSize, OutSize);
   if (device < 0) {
@@ -137,23 +143,7 @@ int TApdBaseDispatcher::OpenPort(const std::string& Name, int Baud, int Parity, 
   DeviceHandle = device;
   if (!DeviceSizeQueues(InSize, OutSize)) return FailOpen(-static_cast<int>(GetLastError()));
 
-  {
-    // Order: InputLock, OutputLock, StateLock.
-    std::lock_guard input(InputLock);
-    std::lock_guard output(OutputLock);
-    std::lock_guard state(StateLock);
-    DBuff = std::make_unique<uint8_t[]>(DispatchBufferSize);
-    OutBuff = std::make_unique<uint8_t[]>(OutSize ? OutSize : 1);
-    OutHead = OutTail = 0;
-    OutFull = false;
-    InQueueSize = InSize;
-    OutQueueSize = OutSize;
-    LineErrorWord = 0;
-    DBuffFull = false;
-    PeekCount = 0;
-    RS485Mode = false;
-    BaseAddress = 0;
-  }
+  ResetForOpen(InSize, OutSize);
   OutputSent = false;
   ClosePending = false;
 
@@ -170,13 +160,8 @@ int TApdBaseDispatcher::OpenPort(const std::string& Name, int Baud, int Parity, 
   NotifyMark = 0;
   StatusHit = false;
   {
-    // Order: InputLock, StateLock.
-    std::lock_guard input(InputLock);
     std::lock_guard state(StateLock);
     DropAllTriggers();
-    DBuffHead = DBuffTail = 0;
-    DBuffFilled = 0;
-    InAvailDelivery = false;
     ModemStatus = 0;
     SampleModemStatus(0xF0);
     LastBaud = 115200;
@@ -187,9 +172,9 @@ int TApdBaseDispatcher::OpenPort(const std::string& Name, int Baud, int Parity, 
 
   RefreshLineErrors();
   {
-    std::lock_guard state(StateLock);
+    StateGuard state(StateLock);
     StopTrace();
-    TimeBase = AdTimeGetTime();
+    Log.SetTimeBase(state, AdTimeGetTime());
     StopLog();
   }
   StartThreads();
@@ -240,42 +225,24 @@ void TApdBaseDispatcher::StopThreadsOnce() {
   }
   if (ThreadsActive) StopThreads();
   StopOwner = std::thread::id{};
-  {
-    std::lock_guard wake(ThreadEndMutex);
-  }
-  ThreadEnded.notify_all();
+  NotifyThreadEnded();
 }
 
 void TApdBaseDispatcher::FreeBuffersIfUnused() {
   // Order: InputLock, OutputLock, StateLock.
-  std::lock_guard input(InputLock);
-  std::lock_guard output(OutputLock);
-  std::lock_guard state(StateLock);
+  InputGuard input(InputLock);
+  OutputGuard output(OutputLock);
+  StateGuard state(StateLock);
   if (ThreadPresent[tkDispThread]) {
     // The dispatch thread outlived StopThreads: it frees the buffers as it ends.
     ReleaseOnThreadExit = true;
     return;
   }
   if (ThreadPresent[tkComThread] || ThreadPresent[tkOutThread]) return;  // freed at destroy
-  DBuff.reset();
-  OutBuff.reset();
-  OutHead = OutTail = 0;
-  OutFull = false;
-  DBuffHead = DBuffTail = 0;
-  DBuffFull = false;
+  Input.Release(input);
+  OutRing.Free(output);
   // With threads still active the one stopping them closes the signals (StopThreads).
   if (!ThreadsActive) CloseSignals();
-}
-
-void TApdBaseDispatcher::CloseSignals() {
-  std::lock_guard state(StateLock);
-  for (HANDLE* signal : {&DeviceEventSignal, &PassDoneSignal, &HandshakeSignal,
-                         &OutputReadySignal, &WriteCompleteSignal, &OutputFlushSignal}) {
-    if (*signal) {
-      CloseHandle(*signal);
-      *signal = nullptr;
-    }
-  }
 }
 
 void TApdBaseDispatcher::NoteThreadStarting(TApdThreadKind Thread) {
@@ -298,9 +265,11 @@ void TApdBaseDispatcher::ThreadFinished(TApdThreadKind Thread) {
     ReleaseOnThreadExit = false;
   }
   if (RunningThreadCount.fetch_sub(1) == 1) ThreadsActive = false;
-  {
-    std::lock_guard wake(ThreadEndMutex);
-  }
+  NotifyThreadEnded();
+}
+
+void TApdBaseDispatcher::NotifyThreadEnded() {
+  { std::lock_guard wake(ThreadEndMutex); }
   ThreadEnded.notify_all();
 }
 
@@ -338,9 +307,10 @@ void TApdBaseDispatcher::Shutdown() {
   TimerTriggers.clear();
   DataTriggers.clear();
   StatusTriggers.clear();
-  WindowHandlers.clear();
-  ProcHandlers.clear();
-  MethodHandlers.clear();
+  NoteTriggerLists(state);
+  WindowHandlers.Clear();
+  ProcHandlers.Clear();
+  MethodHandlers.Clear();
   StopTrace();
   StopLog();
 }

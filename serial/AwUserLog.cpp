@@ -1,6 +1,6 @@
-// The dispatch log: a byte ring of timestamped entries (a 16-byte header, then the entry's
-// data) recording the dispatcher's own events, the oldest dropped first when it is full, and
-// its dump to a text file. All under StateLock.
+// DispatchLog: appending entries to the log ring, reading them back oldest first, and the dump.
+#include "serial/AwUserLog.h"
+
 #include <algorithm>
 #include <cstring>
 #include <ctime>
@@ -8,13 +8,11 @@
 
 #include "platform/osname.h"
 #include "serial/AdStrMap.h"
-#include "serial/AwUser.h"
 #include "serial/AwUserDumpFile.h"
 #include "serial/AwUserDumpFormat.h"
+#include "serial/OoMiscClock.h"
 
 namespace {
-
-constexpr uint32_t LogHeaderSize = 16;
 
 struct LogHeader {
   uint8_t Type;
@@ -25,7 +23,7 @@ struct LogHeader {
 };
 
 void EncodeHeader(const LogHeader& header, uint8_t* out) {
-  std::memset(out, 0, LogHeaderSize);
+  std::memset(out, 0, DispatchLog::HeaderSize);
   out[0] = header.Type;
   out[1] = header.SubType;
   std::memcpy(out + 4, &header.Milliseconds, 4);
@@ -41,136 +39,92 @@ LogHeader DecodeHeader(const uint8_t* in) {
   return header;
 }
 
-// Copies Length bytes out of a ring starting at Position, wrapping at its end.
-void CopyFromRing(const uint8_t* ring, uint32_t size, uint32_t position, uint8_t* out,
-                  uint32_t length) {
-  const uint32_t first = std::min(length, size - position);
-  std::memcpy(out, ring + position, first);
-  std::memcpy(out + first, ring, length - first);
-}
-
 }  // namespace
 
-// Records on the thread doing the recorded work (the dispatch thread for reads and fired
-// triggers, the user-interface thread for writes and trigger changes).
-void TApdBaseDispatcher::LogEntry(uint8_t Type, uint8_t SubType, int32_t Value,
-                                  uint32_t DataLength, const void* Data) {
-  if (!LogOn) return;
-  AddLogEntry(Type, SubType, DataLength, Data, Value);
-}
-
-void TApdBaseDispatcher::StartLog(uint32_t Bytes) {
-  std::lock_guard state(StateLock);
-  if (!LogBuff) {
-    LogBuff = std::make_unique<uint8_t[]>(Bytes ? Bytes : 1);
+void DispatchLog::Start(const StateGuard&, uint32_t Bytes) {
+  if (!Ring.Allocated()) {
+    Ring.Allocate(Bytes ? Bytes : 1);
     // Every stored entry is smaller than the ring, so the scratch buffer holds any entry's data.
-    LogScratch = std::make_unique<uint8_t[]>(Bytes ? Bytes : 1);
-    LogSize = Bytes;
-    LogOn = true;
+    Scratch = std::make_unique<uint8_t[]>(Bytes ? Bytes : 1);
+    Recording = true;
   }
-  LogHead = LogTail = 0;
-  LogFree = LogSize;
+  Head = Tail = 0;
+  Free = Bytes ? Bytes : 1;
 }
 
-int TApdBaseDispatcher::ClearLog() {
-  std::lock_guard state(StateLock);
-  LogHead = LogTail = 0;
-  LogFree = LogSize;
-  return 0;
+void DispatchLog::Clear(const StateGuard&) {
+  Head = Tail = 0;
+  Free = Ring.Size();
 }
 
-void TApdBaseDispatcher::PauseLog() {
-  std::lock_guard state(StateLock);
-  LogOn = false;
+void DispatchLog::Stop(const StateGuard&) {
+  Recording = false;
+  Ring.Free();
+  Scratch.reset();
+  Head = Tail = Free = 0;
 }
 
-void TApdBaseDispatcher::ResumeLog() {
-  std::lock_guard state(StateLock);
-  if (LogBuff) LogOn = true;
+void DispatchLog::Append(const uint8_t* Piece, uint32_t Length) {
+  Head = Ring.CopyIn(Head, Piece, Length);
+  Free -= Length;
 }
 
-void TApdBaseDispatcher::StopLog() {
-  std::lock_guard state(StateLock);
-  LogOn = false;
-  LogBuff.reset();
-  LogScratch.reset();
-  LogSize = LogHead = LogTail = LogFree = 0;
-}
-
-void TApdBaseDispatcher::LogAppend(const uint8_t* Piece, uint32_t Length) {
-  const uint32_t first = std::min(Length, LogSize - LogHead);
-  std::memcpy(LogBuff.get() + LogHead, Piece, first);
-  std::memcpy(LogBuff.get(), Piece + first, Length - first);
-  LogHead = (LogHead + Length) % LogSize;
-  LogFree -= Length;
-}
-
-// Reads the oldest entry (header, and its data when Data is given) and drops it from the
-// ring; false when the ring is empty.
-bool TApdBaseDispatcher::LogReadEntry(uint8_t* Header, uint8_t* Data) {
-  if (LogFree >= LogSize) return false;
-  CopyFromRing(LogBuff.get(), LogSize, LogTail, Header, LogHeaderSize);
-  const uint32_t used = LogSize - LogFree;
-  const uint32_t length = std::min(DecodeHeader(Header).DataLength, used - LogHeaderSize);
+bool DispatchLog::ReadEntry(uint8_t* Header, uint8_t* Data) {
+  const uint32_t size = Ring.Size();
+  if (Free >= size) return false;
+  Ring.CopyOut(Tail, Header, HeaderSize);
+  const uint32_t used = size - Free;
+  const uint32_t length = std::min(DecodeHeader(Header).DataLength, used - HeaderSize);
   std::memcpy(Header + 12, &length, 4);
-  if (Data) CopyFromRing(LogBuff.get(), LogSize, (LogTail + LogHeaderSize) % LogSize, Data, length);
-  LogTail = (LogTail + LogHeaderSize + length) % LogSize;
-  LogFree += LogHeaderSize + length;
+  if (Data) Ring.CopyOut((Tail + HeaderSize) % size, Data, length);
+  Tail = (Tail + HeaderSize + length) % size;
+  Free += HeaderSize + length;
   return true;
 }
 
-void TApdBaseDispatcher::LogDiscardOldest() {
-  uint8_t header[LogHeaderSize];
-  LogReadEntry(header, nullptr);
-}
-
-void TApdBaseDispatcher::AddLogEntry(uint8_t Type, uint8_t SubType, uint32_t DataLength,
-                                     const void* Data, int32_t Value) {
-  std::lock_guard state(StateLock);
-  if (!LogOn || !LogBuff || LogHeaderSize >= LogSize) return;
-  // An entry goes in whole or its data stays out: the header then says it has none, so the
-  // ring always reads back entry by entry.
-  const uint32_t stored =
-      Data && static_cast<uint64_t>(LogHeaderSize) + DataLength < LogSize ? DataLength : 0;
-  while (LogFree < LogHeaderSize + stored && LogFree < LogSize) LogDiscardOldest();
-  const LogHeader header{Type, SubType, static_cast<uint32_t>(AdTimeGetTime() - TimeBase), Value,
-                         stored};
-  uint8_t encoded[LogHeaderSize];
+void DispatchLog::Add(const StateGuard&, uint8_t Type, uint8_t SubType, uint32_t DataLength, const void* Data,
+                      int32_t Value) {
+  const uint32_t size = Ring.Size();
+  if (!Recording || !Ring.Allocated() || HeaderSize >= size) return;
+  const uint32_t stored = Data && static_cast<uint64_t>(HeaderSize) + DataLength < size ? DataLength : 0;
+  uint8_t dropped[HeaderSize];
+  while (Free < HeaderSize + stored && Free < size) ReadEntry(dropped, nullptr);
+  const LogHeader header{Type, SubType, static_cast<uint32_t>(AdTimeGetTime() - TimeBase), Value, stored};
+  uint8_t encoded[HeaderSize];
   EncodeHeader(header, encoded);
-  LogAppend(encoded, LogHeaderSize);
-  if (stored) LogAppend(static_cast<const uint8_t*>(Data), stored);
+  Append(encoded, HeaderSize);
+  if (stored) Append(static_cast<const uint8_t*>(Data), stored);
 }
 
-int TApdBaseDispatcher::DumpLog(const std::string& FileName, bool Append, bool AllHex, bool Hex) {
-  std::lock_guard state(StateLock);
-  LogOn = false;
-  if (!LogBuff || LogFree >= LogSize) {
-    StopLog();
+int DispatchLog::Dump(const StateGuard& Held, const std::string& FileName, bool Append, bool AllHex, bool Hex,
+                      const std::string& DeviceName) {
+  Recording = false;
+  if (!Ring.Allocated() || Free >= Ring.Size()) {
+    Stop(Held);
     return 0;
   }
-  // Read the entries from a copy of the ring positions: if the file cannot be opened, the
-  // log stays as it is.
-  const uint32_t tail = LogTail, freeBytes = LogFree;
+  // Read the entries from a copy of the ring positions: if the file cannot be opened, the log
+  // stays as it is.
+  const uint32_t tail = Tail, freeBytes = Free;
   const std::time_t now = std::time(nullptr);
   // std::localtime's result is shared: dumps run on the user-interface thread only.
   const std::tm* local = std::localtime(&now);
-  std::string text =
-      FormatLogHeader(platform::OperatingSystemName(), DeviceName, local ? *local : std::tm{});
-  uint8_t rawHeader[LogHeaderSize];
-  while (LogReadEntry(rawHeader, LogScratch.get())) {
+  std::string text = FormatLogHeader(platform::OperatingSystemName(), DeviceName, local ? *local : std::tm{});
+  uint8_t rawHeader[HeaderSize];
+  while (ReadEntry(rawHeader, Scratch.get())) {
     const LogHeader header = DecodeHeader(rawHeader);
     text += FormatLogEntry(header.Milliseconds, header.Type, header.SubType,
                            ErrorMessageText(kLogTypeNameBase + header.Type),
                            ErrorMessageText(kLogSubtypeNameBase + header.SubType), header.Value,
-                           std::span<const uint8_t>(LogScratch.get(), header.DataLength), AllHex, Hex);
+                           std::span<const uint8_t>(Scratch.get(), header.DataLength), AllHex, Hex);
   }
   bool opened;
   const int result = WriteDumpFile(FileName, Append, text, opened);
   if (!opened) {
-    LogTail = tail;
-    LogFree = freeBytes;
+    Tail = tail;
+    Free = freeBytes;
     return result;
   }
-  StopLog();
+  Stop(Held);
   return result;
 }

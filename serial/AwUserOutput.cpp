@@ -1,74 +1,70 @@
 // The dispatcher's output side: queueing bytes into the output ring, the pending and free
-// counts, and discarding queued output. The output thread of the concrete dispatcher takes
-// the bytes from the ring and writes them to the device.
+// counts, discarding queued output, and the output thread's access to the ring (NextOutputBlock,
+// RetireOutput); the ring itself is OutputRing's.
 #include <algorithm>
-#include <cstring>
 
 #include "serial/AwUser.h"
 
-uint32_t TApdBaseDispatcher::OutputRingCount() const {
-  if (OutFull) return OutQueueSize;
-  if (OutHead >= OutTail) return OutHead - OutTail;
-  return OutQueueSize + OutHead - OutTail;
+uint32_t TApdBaseDispatcher::OutputRingCount(const OutputGuard& Held) const { return OutRing.Count(Held); }
+
+void TApdBaseDispatcher::CopyIntoOutputRing(const OutputGuard& Held, const uint8_t* Data, uint32_t Count) {
+  OutRing.Append(Held, Data, Count);
 }
 
-void TApdBaseDispatcher::CopyIntoOutputRing(const uint8_t* Data, uint32_t Count) {
-  if (!OutBuff || OutQueueSize == 0 || Count == 0) return;
-  const uint32_t first = std::min(Count, OutQueueSize - OutHead);
-  std::memcpy(OutBuff.get() + OutHead, Data, first);
-  std::memcpy(OutBuff.get(), Data + first, Count - first);
-  OutHead = (OutHead + Count) % OutQueueSize;
+void TApdBaseDispatcher::ClearOutputRing(const OutputGuard& Held) { OutRing.Clear(Held); }
+
+// Output thread.
+bool TApdBaseDispatcher::NextOutputBlock(uint32_t& Offset, uint32_t& Length, uint64_t& Generation) {
+  OutputGuard output(OutputLock);
+  return OutRing.NextBlock(output, Offset, Length, Generation);
+}
+
+// Output thread.
+void TApdBaseDispatcher::RetireOutput(uint32_t Written, uint64_t Generation) {
+  OutputGuard output(OutputLock);
+  OutRing.Retire(output, Written, Generation);
 }
 
 int TApdBaseDispatcher::OutputPending() {
-  std::lock_guard output(OutputLock);
-  COMSTAT status{};
-  LineErrorWord |= DeviceErrors(status) & 0x1F;
-  ComStatus = status;
-  return static_cast<int>(status.cbOutQue);
+  OutputGuard output(OutputLock);
+  // The line errors are refreshed on the way; the count is the ring's, so the device is not
+  // asked for its queues.
+  LineErrorWord |= DeviceErrors(nullptr) & leAll;
+  return static_cast<int>(OutputRingCount(output));
 }
 
 int TApdBaseDispatcher::OutputRoom() {
-  std::lock_guard output(OutputLock);
+  OutputGuard output(OutputLock);
   return static_cast<int>(OutQueueSize) - OutputPending();
 }
 
-void TApdBaseDispatcher::DiscardOutput() { DevicePurge(0); }
+void TApdBaseDispatcher::DiscardOutput() { DevicePurge(TPurgeQueue::Output); }
 
 int TApdBaseDispatcher::WriteBytes(const void* Data, uint32_t Length) {
   if (Length == 0) return 0;
   const auto* bytes = static_cast<const uint8_t*>(Data);
+  bool wasEmpty;
   {
-    std::lock_guard output(OutputLock);
-    if (!OutBuff) return ecPutBlockFail;
-    COMSTAT status{};
+    OutputGuard output(OutputLock);
+    if (!OutRing.Allocated()) return ecPutBlockFail;
     // Accumulate: bits not yet taken by TakeLineError must survive a write.
-    LineErrorWord |= DeviceErrors(status) & 0x1F;
-    ComStatus = status;
-    const int room = OutputRoom();
-    if (room < 0 || Length > static_cast<uint32_t>(room)) return ecOutputBufferTooSmall;
-    bool rs485Manual;
-    {
-      // Order: OutputLock, StateLock.
-      std::lock_guard state(StateLock);
-      rs485Manual = RS485Mode && !HasAutoRTSControl();
-      if (rs485Manual && BaseAddress == 0) return ecBaseAddressNotSet;
-    }
-    if (rs485Manual) DriveRTS(true);  // Order: OutputLock, StateLock.
-    if (DeviceWrite(bytes, Length) <= 0) {
-      LineErrorWord |= DeviceErrors(status) & 0x1F;
-      ComStatus = status;
+    LineErrorWord |= DeviceErrors(nullptr) & leAll;
+    const uint32_t room = OutQueueSize - OutputRingCount(output);
+    if (Length > room) return ecOutputBufferTooSmall;
+    // A ring with bytes in it has an output thread writing them, which goes on until it is
+    // empty: only a write into an empty ring wakes it.
+    wasEmpty = room == OutQueueSize;
+    if (DeviceWrite(output, bytes, Length) <= 0) {
+      LineErrorWord |= DeviceErrors(nullptr) & leAll;
       return ecPutBlockFail;
     }
-    // Head has come round to the tail: the ring is full, not empty.
-    if (Length == static_cast<uint32_t>(room)) OutFull = true;
     OutputSent = true;
   }
-  if (LogOn || TraceOn) {
-    std::lock_guard state(StateLock);
-    if (LogOn) LogEntry(dtDispatch, dstWriteCom, static_cast<int32_t>(Length), Length, bytes);
-    if (TraceOn)
-      for (uint32_t i = 0; i < Length; ++i) AddTraceEntry('T', bytes[i]);
+  if (wasEmpty) WakeOutputThread();
+  if (Log.On() || Trace.On()) {
+    StateGuard state(StateLock);
+    if (Log.On()) LogEntry(dtDispatch, dstWriteCom, static_cast<int32_t>(Length), Length, bytes);
+    for (uint32_t i = 0; Trace.On() && i < Length; ++i) Trace.Add(state, TTraceKind::Transmit, bytes[i]);
   }
   return 0;
 }

@@ -1,6 +1,6 @@
 // Line and flow settings through the DCB shadow (refresh from the device, change, apply),
-// the DTR and RTS lines, draining output before a line change, RS-485 mode and thread
-// priorities. All settings run under StateLock.
+// the DTR and RTS lines, draining output before a line change, RS-485 mode (RTS toggled by the
+// device) and thread priorities. All settings run under StateLock.
 #include <chrono>
 #include <thread>
 
@@ -124,7 +124,7 @@ int TApdBaseDispatcher::ConfigureHardwareFlow(int BufferFull, int BufferResume, 
   RTSFlow = (Options & hfUseRTS) != 0;
   DCBShadow.fRtsControl = RTSFlow ? RTS_CONTROL_HANDSHAKE
                                   : (RTSState ? RTS_CONTROL_ENABLE : RTS_CONTROL_DISABLE);
-  if (RS485Mode && HasAutoRTSControl()) {
+  if (RS485Mode) {  // the device drives RTS while it sends
     DCBShadow.fRtsControl = RTS_CONTROL_TOGGLE;
     RTSFlow = true;
   }

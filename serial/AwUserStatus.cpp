@@ -42,13 +42,6 @@ void TApdBaseDispatcher::RefreshModemStatus() {
   ModemStatus |= ((before ^ ModemStatus) >> 4) & 0x0F;
 }
 
-// Runs on the dispatch thread, and on the user-interface thread while a port opens.
-void TApdBaseDispatcher::RefreshLineErrors() {
-  COMSTAT status{};
-  const uint32_t errors = DeviceErrors(status);
-  {
-    std::lock_guard output(OutputLock);
-    ComStatus = status;
-  }
-  LineErrorWord |= errors & 0x1F;
-}
+// Runs on the dispatch thread, and on the user-interface thread while a port opens. The error
+// bits only: the device's queue counts are not needed here.
+void TApdBaseDispatcher::RefreshLineErrors() { LineErrorWord |= DeviceErrors(nullptr) & leAll; }

@@ -18,27 +18,21 @@ auto FindHandle(List& list, int handle) {
                       [handle](const auto& trigger) { return trigger.Handle == handle; });
 }
 
-template <typename List>
-void RemoveMarked(List& list) {
-  for (size_t i = list.size(); i-- > 0;)
-    if (list[i].Removed) list.erase(list.begin() + static_cast<std::ptrdiff_t>(i));
-}
-
 }  // namespace
 
-bool TApdBaseDispatcher::TriggerHandleInUse(int Handle) const {
+bool TApdBaseDispatcher::TriggerHandleInUse(const StateGuard&, int Handle) const {
   auto same = [Handle](const auto& trigger) { return HandleBase(trigger.Handle) == Handle; };
   return std::any_of(TimerTriggers.begin(), TimerTriggers.end(), same) ||
          std::any_of(StatusTriggers.begin(), StatusTriggers.end(), same) ||
          std::any_of(DataTriggers.begin(), DataTriggers.end(), same);
 }
 
-// The next free trigger handle (a multiple of 8), or 0 when none is left. StateLock held.
-int TApdBaseDispatcher::NextTriggerHandle() {
+// The next free trigger handle (a multiple of 8), or 0 when none is left.
+int TApdBaseDispatcher::NextTriggerHandle(const StateGuard& Held) {
   if (TriggerHandleCounter < TriggerHandleCounterLimit)
     return static_cast<int>(TriggerHandleCounter++ * 8);
   for (int handle = 8; handle <= static_cast<int>(TriggerHandleCounterLimit); handle += 8)
-    if (!TriggerHandleInUse(handle)) return handle;
+    if (!TriggerHandleInUse(Held, handle)) return handle;
   return 0;
 }
 
@@ -49,6 +43,12 @@ void TApdBaseDispatcher::DropAllTriggers() {
   DataTriggers.clear();
   StatusTriggers.clear();
   TriggerHandleCounter = 1;
+  NoteTriggerLists(state);
+}
+
+void TApdBaseDispatcher::NoteTriggerLists(const StateGuard&) {
+  HaveTimerTriggers.store(!TimerTriggers.empty(), std::memory_order_relaxed);
+  HaveStatusTriggers.store(!StatusTriggers.empty(), std::memory_order_relaxed);
 }
 
 void TApdBaseDispatcher::SetAvailThreshold(int Count) {
@@ -58,25 +58,27 @@ void TApdBaseDispatcher::SetAvailThreshold(int Count) {
 }
 
 int TApdBaseDispatcher::NewTimerTrigger() {
-  std::lock_guard state(StateLock);
-  const int handle = NextTriggerHandle();
+  StateGuard state(StateLock);
+  const int handle = NextTriggerHandle(state);
   if (handle == 0) return ecNoMoreTriggers;
   TTimerTrigger trigger;
   trigger.Handle = handle;
   TimerTriggers.push_back(trigger);
+  NoteTriggerLists(state);
   LogEntry(dtTriggerAlloc, dstTimerTrigger, handle);
   return handle;
 }
 
 int TApdBaseDispatcher::NewStatusTrigger(int Kind) {
   if (Kind < 0 || Kind > stOutSent) return ecBadArgument;
-  std::lock_guard state(StateLock);
-  const int handle = NextTriggerHandle() + Kind;
+  StateGuard state(StateLock);
+  const int handle = NextTriggerHandle(state) + Kind;
   if (handle < 8) return ecNoMoreTriggers;
   TStatusTrigger trigger;
   trigger.Handle = handle;
   trigger.Kind = static_cast<uint8_t>(Kind);
   StatusTriggers.push_back(trigger);
+  NoteTriggerLists(state);
   const uint8_t kind = trigger.Kind;
   LogEntry(dtTriggerAlloc, dstStatusTrigger, handle, 1, &kind);
   return handle;
@@ -85,8 +87,8 @@ int TApdBaseDispatcher::NewStatusTrigger(int Kind) {
 int TApdBaseDispatcher::AddDataTrigger(const std::string& String, bool IgnoreCase) {
   if (String.empty()) return ecBadArgument;
   if (String.size() > static_cast<size_t>(MaxDataTriggerLength)) return ecTriggerTooLong;
-  std::lock_guard state(StateLock);
-  const int handle = NextTriggerHandle();
+  StateGuard state(StateLock);
+  const int handle = NextTriggerHandle(state);
   if (handle == 0) return ecNoMoreTriggers;
   TDataTrigger trigger;
   trigger.Handle = handle;
@@ -169,6 +171,7 @@ int TApdBaseDispatcher::DeleteTrigger(int Handle) {
   }
   if (auto timer = FindHandle(TimerTriggers, Handle); timer != TimerTriggers.end()) {
     TimerTriggers.erase(timer);
+    NoteTriggerLists(state);
     LogEntry(dtTriggerDispose, dstTimer, Handle);
     return 0;
   }
@@ -180,6 +183,7 @@ int TApdBaseDispatcher::DeleteTrigger(int Handle) {
   if (auto status = FindHandle(StatusTriggers, Handle); status != StatusTriggers.end()) {
     const uint8_t kind = status->Kind;
     StatusTriggers.erase(status);
+    NoteTriggerLists(state);
     LogEntry(dtTriggerDispose, dstStatusTrigger, Handle, 1, &kind);
     return 0;
   }
@@ -197,19 +201,20 @@ void TApdBaseDispatcher::SnapshotTriggers(TriggerSaveRecord& Save) {
 
 void TApdBaseDispatcher::ReinstallTriggers(const TriggerSaveRecord& Save) {
   {
-    std::lock_guard state(StateLock);
-    ReinstallLocked(Save);
+    StateGuard state(StateLock);
+    ReinstallLocked(state, Save);
   }
   WakeDispatchThread();  // active timers and armed status triggers may have come back
 }
 
-void TApdBaseDispatcher::ReinstallLocked(const TriggerSaveRecord& Save) {
+void TApdBaseDispatcher::ReinstallLocked(const StateGuard& Held, const TriggerSaveRecord& Save) {
   const uint32_t counter = TriggerHandleCounter;
   DropAllTriggers();
   AvailThreshold = Save.AvailThreshold;
   TimerTriggers = Save.TimerTriggers;
   DataTriggers = Save.DataTriggers;
   StatusTriggers = Save.StatusTriggers;
+  NoteTriggerLists(Held);
   // New handles continue above every reinstalled one, so none is issued twice.
   int32_t highest = 0;
   for (const auto& t : TimerTriggers) highest = std::max(highest, HandleBase(t.Handle));
@@ -221,7 +226,7 @@ void TApdBaseDispatcher::ReinstallLocked(const TriggerSaveRecord& Save) {
 
 void TApdBaseDispatcher::AttachWindow(HWND Window) {
   std::lock_guard state(StateLock);
-  WindowHandlers.push_back({Window, false});
+  WindowHandlers.Add({Window, false});
   DeliveryNeeded = true;
   LogEntry(dtTriggerHandlerAlloc, dstWindowHandler,
            static_cast<int32_t>(reinterpret_cast<intptr_t>(Window)));
@@ -229,88 +234,53 @@ void TApdBaseDispatcher::AttachWindow(HWND Window) {
 
 void TApdBaseDispatcher::DetachWindow(HWND Window) {
   std::lock_guard state(StateLock);
-  auto handler = std::find_if(WindowHandlers.begin(), WindowHandlers.end(),
-                              [Window](const TWindowHandler& h) { return h.Window == Window; });
-  if (handler == WindowHandlers.end()) {
-    RefreshDeliveryNeed(0);
+  if (!WindowHandlers.Remove(Window, InDelivery)) {
+    RefreshDeliveryNeed(TDeliveryNeed::Recompute);
     return;
   }
-  if (InDelivery) {
-    handler->Removed = true;
-    HandlerRemovalPending = true;
-  } else {
-    WindowHandlers.erase(handler);
-  }
+  if (InDelivery) HandlerRemovalPending = true;
   LogEntry(dtTriggerHandlerDispose, dstWindowHandler,
            static_cast<int32_t>(reinterpret_cast<intptr_t>(Window)));
 }
 
 void TApdBaseDispatcher::RegisterProcHandler(TApdNotifyProc Proc) {
   std::lock_guard state(StateLock);
-  ProcHandlers.push_back({Proc, false});
+  ProcHandlers.Add({Proc, false});
   DeliveryNeeded = true;
 }
 
 void TApdBaseDispatcher::DeregisterProcHandler(TApdNotifyProc Proc) {
   std::lock_guard state(StateLock);
-  auto handler = std::find_if(ProcHandlers.begin(), ProcHandlers.end(),
-                              [Proc](const TProcHandler& h) { return h.Proc == Proc; });
-  if (handler != ProcHandlers.end()) {
-    if (InDelivery) {
-      handler->Removed = true;
-      HandlerRemovalPending = true;
-    } else {
-      ProcHandlers.erase(handler);
-    }
-  }
-  RefreshDeliveryNeed(0);
+  if (ProcHandlers.Remove(Proc, InDelivery) && InDelivery) HandlerRemovalPending = true;
+  RefreshDeliveryNeed(TDeliveryNeed::Recompute);
 }
 
 void TApdBaseDispatcher::RegisterMethodHandler(const TApdNotifyMethod& Method, bool Synchronize) {
   std::lock_guard state(StateLock);
-  MethodHandlers.push_back({Method, false, Synchronize});
+  MethodHandlers.Add({Method, false, Synchronize});
   DeliveryNeeded = true;
 }
 
 void TApdBaseDispatcher::DeregisterMethodHandler(const TApdNotifyMethod& Method) {
   std::lock_guard state(StateLock);
-  auto handler = std::find_if(MethodHandlers.begin(), MethodHandlers.end(),
-                              [&Method](const TMethodHandler& h) { return h.Method == Method; });
-  if (handler != MethodHandlers.end()) {
-    if (InDelivery) {
-      handler->Removed = true;
-      HandlerRemovalPending = true;
-    } else {
-      MethodHandlers.erase(handler);
-    }
-  }
-  RefreshDeliveryNeed(0);
+  if (MethodHandlers.Remove(Method, InDelivery) && InDelivery) HandlerRemovalPending = true;
+  RefreshDeliveryNeed(TDeliveryNeed::Recompute);
 }
 
-void TApdBaseDispatcher::RefreshDeliveryNeed(int Mode) {
+void TApdBaseDispatcher::RefreshDeliveryNeed(TDeliveryNeed Mode) {
   std::lock_guard state(StateLock);
-  const bool otherReceivers =
-      WindowHandlers.size() > 1 || !ProcHandlers.empty() || !MethodHandlers.empty();
+  const bool otherReceivers = WindowHandlers.Size() > 1 || !ProcHandlers.Empty() || !MethodHandlers.Empty();
   switch (Mode) {
-    case 0:
+    case TDeliveryNeed::Recompute:
       DeliveryNeeded = otherReceivers || PortHandlerInstalled;
       break;
-    case 1:
+    case TDeliveryNeed::PortHandlerInstalled:
       PortHandlerInstalled = true;
       DeliveryNeeded = true;
       break;
-    case 2:
+    case TDeliveryNeed::PortHandlerRemoved:
       PortHandlerInstalled = false;
       DeliveryNeeded = otherReceivers;
       break;
-    default:
-      break;
   }
-}
-
-// At the end of a delivery in which handlers were detached. StateLock held.
-void TApdBaseDispatcher::PurgeRemovedHandlers() {
-  RemoveMarked(WindowHandlers);
-  RemoveMarked(ProcHandlers);
-  RemoveMarked(MethodHandlers);
 }

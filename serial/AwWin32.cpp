@@ -1,6 +1,7 @@
 // TApdWin32Dispatcher's device operations over the Win32 communications API: opening and
 // closing the overlapped device handle, reading what has arrived, queueing output for the output
 // thread, purging, settings, errors and escapes.
+#include "platform/commread.h"
 #include "serial/AwWin32.h"
 
 TApdWin32Dispatcher::TApdWin32Dispatcher(TApdCustomComPort* Owner) : TApdBaseDispatcher(Owner) {}
@@ -11,6 +12,7 @@ TApdWin32Dispatcher::~TApdWin32Dispatcher() {
   if (SyncWindow) DestroyWindow(SyncWindow);
   // A device opened by DeviceOpen alone (port probing without DeviceClose) is closed here.
   if (DeviceHandle.load() != -1) DeviceClose();
+  CloseSignals();
 }
 
 LONG_PTR TApdWin32Dispatcher::DeviceOpen(const std::string& Name, uint32_t, uint32_t) {
@@ -18,15 +20,10 @@ LONG_PTR TApdWin32Dispatcher::DeviceOpen(const std::string& Name, uint32_t, uint
                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
   if (device == INVALID_HANDLE_VALUE || device == nullptr) return -1;  // GetLastError tells why
 
-  std::lock_guard input(InputLock);
+  InputGuard input(InputLock);
   ReadOverlapped = OVERLAPPED{};
-  SpareOverlapped = OVERLAPPED{};
   ReadOverlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  SpareOverlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  if (!ReadOverlapped.hEvent || !SpareOverlapped.hEvent) {
-    if (ReadOverlapped.hEvent) CloseHandle(ReadOverlapped.hEvent);
-    if (SpareOverlapped.hEvent) CloseHandle(SpareOverlapped.hEvent);
-    ReadOverlapped.hEvent = SpareOverlapped.hEvent = nullptr;
+  if (!ReadOverlapped.hEvent) {
     CloseHandle(device);
     return -ERROR_NOT_ENOUGH_MEMORY;
   }
@@ -50,12 +47,10 @@ int TApdWin32Dispatcher::DeviceClose() {
   // after it, under InputLock, so the dispatch thread never reads with a closed event.
   const bool closed = device != INVALID_HANDLE_VALUE && CloseHandle(device);
   {
-    std::lock_guard input(InputLock);
-    for (OVERLAPPED* record : {&ReadOverlapped, &SpareOverlapped}) {
-      if (record->hEvent) {
-        CloseHandle(record->hEvent);
-        record->hEvent = nullptr;
-      }
+    InputGuard input(InputLock);
+    if (ReadOverlapped.hEvent) {
+      CloseHandle(ReadOverlapped.hEvent);
+      ReadOverlapped.hEvent = nullptr;
     }
   }
   if (!closed) return -1;
@@ -91,8 +86,6 @@ bool TApdWin32Dispatcher::DeviceSizeQueues(uint32_t InSize, uint32_t OutSize) {
   return SetupComm(Device(), InSize, OutSize) != FALSE;
 }
 
-void TApdWin32Dispatcher::DeviceErrorHook(int) {}
-
 DWORD TApdWin32Dispatcher::DeviceModemStatus() {
   DWORD lines = 0;
   if (!GetCommModemStatus(Device(), &lines)) return 0;
@@ -100,49 +93,51 @@ DWORD TApdWin32Dispatcher::DeviceModemStatus() {
 }
 
 // Runs on the dispatch thread and on the user-interface thread.
-uint32_t TApdWin32Dispatcher::DeviceErrors(COMSTAT& Status) {
+uint32_t TApdWin32Dispatcher::DeviceErrors(COMSTAT* Status) {
   DWORD errors = 0;
   COMSTAT status{};
-  if (!ClearCommError(Device(), &errors, &status)) {
+  if (!ClearCommError(Device(), &errors, Status ? &status : nullptr)) {
     // A closed or hung-up device has nothing waiting and no errors to report; a stale record
     // here would make the dispatch pass read from a dead device on every wake.
     errors = 0;
     status = COMSTAT{};
   }
-  std::lock_guard output(OutputLock);
-  status.cbOutQue = OutputRingCount();
-  Status = status;
+  if (Status) {
+    OutputGuard output(OutputLock);
+    status.cbOutQue = OutputRingCount(output);
+    *Status = status;
+  }
   return errors;
 }
 
 // Runs on the dispatch thread (FillDispatchBuffer, which holds InputLock).
-int TApdWin32Dispatcher::DeviceRead(uint8_t* Buffer, uint32_t Count) {
-  std::lock_guard input(InputLock);
+int TApdWin32Dispatcher::DeviceRead(uint8_t* Buffer, uint32_t Count, TArrivedInput& Status) {
+  InputGuard input(InputLock);
   if (!ReadOverlapped.hEvent) return -1;  // the device has been closed
-  DWORD read = 0;
-  if (ReadFile(Device(), Buffer, Count, &read, &ReadOverlapped)) return static_cast<int>(read);
-  if (GetLastError() != ERROR_IO_PENDING) return -1;
-  // Reads return what has already arrived (ReadIntervalTimeout = MAXDWORD), so this wait ends
-  // at once; closing the device ends it as well.
-  const BOOL done = GetOverlappedResult(Device(), &ReadOverlapped, &read, TRUE);
-  ResetEvent(ReadOverlapped.hEvent);
-  return done ? static_cast<int>(read) : -1;
+  platform::CommInput arrived;
+  // Reads return what has already arrived: the read never waits for more.
+  if (!platform::ReadArrivedInput(Device(), Buffer, Count, ReadOverlapped, arrived)) return -1;
+  Status.Left = arrived.Left;
+  Status.Errors = arrived.Errors;
+  return static_cast<int>(arrived.Read);
 }
 
-// Runs with OutputLock held (WriteBytes); the room has been checked.
-int TApdWin32Dispatcher::DeviceWrite(const uint8_t* Data, uint32_t Count) {
-  std::lock_guard output(OutputLock);
-  CopyIntoOutputRing(Data, Count);
-  // Order: OutputLock, StateLock.
-  const HANDLE ready = ReadSignals().OutputReady;
-  if (ready) SetEvent(ready);
+// WriteBytes holds OutputLock; the room has been checked.
+int TApdWin32Dispatcher::DeviceWrite(const OutputGuard& Held, const uint8_t* Data, uint32_t Count) {
+  CopyIntoOutputRing(Held, Data, Count);
   return static_cast<int>(Count);
 }
 
-// User-interface thread. Never called with a dispatcher lock held for queue 0.
-int TApdWin32Dispatcher::DevicePurge(int Queue) {
+// User-interface thread (WriteBytes), without OutputLock.
+void TApdWin32Dispatcher::WakeOutputThread() {
+  const HANDLE ready = ReadSignals().OutputReady;
+  if (ready) SetEvent(ready);
+}
+
+// User-interface thread. Never called with a dispatcher lock held for the output queue.
+int TApdWin32Dispatcher::DevicePurge(TPurgeQueue Queue) {
   DWORD flags = PURGE_RXABORT | PURGE_RXCLEAR;
-  if (Queue == 0) {
+  if (Queue == TPurgeQueue::Output) {
     flags = PURGE_TXABORT | PURGE_TXCLEAR;
     if (ThreadExists(tkOutThread)) {
       // The output thread acknowledges whether idle or in the middle of a write, and writes
@@ -155,16 +150,8 @@ int TApdWin32Dispatcher::DevicePurge(int Queue) {
         ++WaitTimeouts;
     }
     // Without an output thread the ring is emptied all the same: the bytes will never be sent.
-    std::lock_guard output(OutputLock);
-    OutFull = false;
-    OutHead = OutTail = 0;
-    ++PurgeGeneration;
+    OutputGuard output(OutputLock);
+    ClearOutputRing(output);
   }
   return PurgeComm(Device(), flags) ? 0 : -static_cast<int>(GetLastError());
-}
-
-bool TApdWin32Dispatcher::HasAutoRTSControl() const {
-  // Every platform this builds for drives RTS itself in RS-485 mode (the DCB's RTS toggle
-  // control); the manual path is for drivers of older Windows versions only.
-  return true;
 }

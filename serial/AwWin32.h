@@ -45,10 +45,9 @@
 class TApdWin32Dispatcher;
 
 // Device event mask on the NT family of Windows (and on Linux): EV_RXCHAR, EV_CTS, EV_DSR,
-// EV_RLSD, EV_BREAK, EV_ERR, EV_RING.
+// EV_RLSD, EV_BREAK, EV_ERR, EV_RING. Every platform this builds for is of that family; the
+// ring trailing-edge event of older drivers is never asked for.
 inline constexpr DWORD DefaultDeviceEventMask = 0x1F9;
-// The same plus the ring trailing-edge event, for drivers of older Windows versions.
-inline constexpr DWORD RingTrailingEdgeEventMask = 0x21F9;
 
 // Bounds of the thread hand-offs, in milliseconds.
 inline constexpr DWORD ThreadStartWaitMs = 3000;    // each thread's start acknowledgement
@@ -78,8 +77,8 @@ public:
   uint64_t PriorityId() const { return OsPriorityId.load(); }
 
   // The synchronised call: runs Method on the user-interface thread with the given message and
-  // waits until it has run (or the delivery time-out passed). Dispatch thread.
-  void Synchronize(const TApdNotifyMethod& Method, UINT Msg, WPARAM wParam, LPARAM lParam);
+  // waits until it has run (or the delivery time-out passed: false). Dispatch thread.
+  bool Synchronize(const TApdNotifyMethod& Method, UINT Msg, WPARAM wParam, LPARAM lParam);
   // Runs the stored call (user-interface thread, from the synchronisation window).
   void RunStoredCall();
 
@@ -154,13 +153,12 @@ public:
 
   // --- Device operations (contracts in serial/AwUser.h) ---
   int DeviceEscape(int Function) override;
-  int DevicePurge(int Queue) override;
-  uint32_t DeviceErrors(COMSTAT& Status) override;
-  void DeviceErrorHook(int Code) override;
+  int DevicePurge(TPurgeQueue Queue) override;
+  uint32_t DeviceErrors(COMSTAT* Status) override;
   int DeviceGetState(DCB& Settings) override;
-  int DeviceRead(uint8_t* Buffer, uint32_t Count) override;
+  int DeviceRead(uint8_t* Buffer, uint32_t Count, TArrivedInput& Status) override;
   int DeviceSetState(DCB& Settings) override;
-  int DeviceWrite(const uint8_t* Data, uint32_t Count) override;
+  int DeviceWrite(const OutputGuard& Held, const uint8_t* Data, uint32_t Count) override;
   bool DeviceWaitEvent(DWORD& Mask, LPOVERLAPPED Overlapped) override;
   bool DeviceSizeQueues(uint32_t InSize, uint32_t OutSize) override;
   void StartThreads() override;
@@ -179,11 +177,14 @@ public:
 
 protected:
   void JoinThreads() override;
-  void RunSynchronized(const TApdNotifyMethod& Method, UINT Msg, WPARAM wParam,
+  bool CreateSignals() override;
+  void CloseSignals() override;
+  void SignalPassDone() override;
+  bool RunSynchronized(const TApdNotifyMethod& Method, UINT Msg, WPARAM wParam,
                        LPARAM lParam) override;
   void WakeDispatchThread() override;
+  void WakeOutputThread() override;
   void SetWorkerPriority(TApdThreadKind Thread, int LevelsAboveNormal) override;
-  bool HasAutoRTSControl() const override;
 
 private:
   friend class TApdDispatcherThread;
@@ -200,32 +201,26 @@ private:
   // Waits until the thread of that kind has ended or TimeoutMs passed, handling the calling
   // thread's window messages meanwhile; false on time-out.
   bool WaitThreadEnd(TApdThreadKind Thread, uint64_t TimeoutMs);
-  // The same wait for any condition that a worker thread's end makes true.
-  bool WaitUntil(const std::function<bool()>& Done, uint64_t TimeoutMs);
-  // Wakes WaitThreadEnd; called by each worker thread after ThreadFinished.
-  void NoteThreadEnded();
-  // The output thread's pieces (they run on it; OutputLock is taken inside).
-  bool NextOutputBlock(uint32_t& Offset, uint32_t& Length, uint64_t& Generation);
-  void RetireOutput(uint32_t Written, uint64_t Generation);
-  // RS-485 on hardware without automatic RTS control: drops RTS once the UART has sent the
-  // last bit. Output thread.
-  void EndRS485Transmission();
   // Creates the synchronisation window on the calling (user-interface) thread, once.
   void EnsureSyncWindow();
 
   // --- Device (the handle itself is the inherited DeviceHandle) ---
   OVERLAPPED ReadOverlapped{};   // DeviceRead's record, manual-reset event (InputLock)
-  OVERLAPPED SpareOverlapped{};  // created and closed with the device; used by nothing else
   OVERLAPPED OutOverlapped{};    // the output thread's writes; event WriteCompleteSignal
                                  // (output thread; set up by StartThreads before it runs)
   std::atomic<bool> HungUp{false};     // the device hung up while open (receive thread sets)
   std::atomic<int> WaitTimeouts{0};    // bounded waits that ran out (any thread)
-  uint64_t PurgeGeneration = 0;        // counts output purges, so a write that completes after
-                                       // a purge retires nothing (OutputLock)
+
+  // --- The six signals: made by OpenPort before the threads start, closed once they have
+  // stopped; read through ReadSignals (StateLock), as CloseSignals may run on another thread.
+  HANDLE DeviceEventSignal = nullptr;      // receive -> dispatch: a device event (auto)
+  HANDLE PassDoneSignal = nullptr;         // dispatch -> receive: pass input part done (auto)
+  HANDLE HandshakeSignal = nullptr;        // thread started / flush honoured / stopped (auto)
+  HANDLE OutputReadySignal = nullptr;      // DeviceWrite -> output thread (auto)
+  HANDLE WriteCompleteSignal = nullptr;    // overlapped write completed (manual)
+  HANDLE OutputFlushSignal = nullptr;      // purge/stop -> output thread (auto)
 
   // --- Worker threads (created and joined on the user-interface thread) ---
-  std::mutex ThreadEndMutex;             // with ThreadEndCv: wakes WaitThreadEnd
-  std::condition_variable ThreadEndCv;
   // Declared after what the threads touch, so the objects (which join) go first.
   std::array<std::unique_ptr<TApdDispatcherThread>, 3> Threads;  // by TApdThreadKind
   HWND SyncWindow = nullptr;             // runs synchronised calls (user-interface thread)

@@ -39,18 +39,18 @@ void TApdWin32Dispatcher::EnsureSyncWindow() {
 }
 
 // Dispatch thread (DeliverTrigger).
-void TApdWin32Dispatcher::RunSynchronized(const TApdNotifyMethod& Method, UINT Msg, WPARAM wParam,
+bool TApdWin32Dispatcher::RunSynchronized(const TApdNotifyMethod& Method, UINT Msg, WPARAM wParam,
                                           LPARAM lParam) {
   TApdDispatcherThread* thread = Threads[tkDispThread].get();
   if (!SyncWindow || !thread || !thread->IsCallingThread()) {
     Method.Code(Method.Self, Msg, wParam, lParam);  // already where it may run
-    return;
+    return true;
   }
-  thread->Synchronize(Method, Msg, wParam, lParam);
+  return thread->Synchronize(Method, Msg, wParam, lParam);
 }
 
 // Dispatch thread. Waits like a window delivery: at most the trigger send time-out.
-void TApdDispatcherThread::Synchronize(const TApdNotifyMethod& Method, UINT Msg, WPARAM wParam,
+bool TApdDispatcherThread::Synchronize(const TApdNotifyMethod& Method, UINT Msg, WPARAM wParam,
                                        LPARAM lParam) {
   {
     std::lock_guard call(CallMutex);
@@ -60,8 +60,8 @@ void TApdDispatcherThread::Synchronize(const TApdNotifyMethod& Method, UINT Msg,
     CallLParam = lParam;
   }
   DWORD_PTR result = 0;
-  SendMessageTimeoutA(Dispatcher.SyncWindow, SyncCallMessage, 0, reinterpret_cast<LPARAM>(this),
-                      SMTO_BLOCK, TriggerSendTimeoutMs, &result);
+  return SendMessageTimeoutA(Dispatcher.SyncWindow, SyncCallMessage, 0, reinterpret_cast<LPARAM>(this),
+                             SMTO_BLOCK, TriggerSendTimeoutMs, &result) != 0;
 }
 
 // User-interface thread.

@@ -1,5 +1,5 @@
-// Starting, stopping and joining TApdWin32Dispatcher's three worker threads, and their
-// priorities.
+// TApdWin32Dispatcher's six signals, and starting, stopping and joining its three worker
+// threads, and their priorities.
 #include <chrono>
 
 #include "platform/clock.h"
@@ -12,6 +12,37 @@ TApdWin32Dispatcher::Signals TApdWin32Dispatcher::ReadSignals() {
   std::lock_guard state(StateLock);
   return {DeviceEventSignal, PassDoneSignal,      HandshakeSignal,
           OutputReadySignal, WriteCompleteSignal, OutputFlushSignal};
+}
+
+// User-interface thread (OpenPort): all auto-reset but the write completion.
+bool TApdWin32Dispatcher::CreateSignals() {
+  std::lock_guard state(StateLock);
+  DeviceEventSignal = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  PassDoneSignal = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  HandshakeSignal = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  OutputReadySignal = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  WriteCompleteSignal = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  OutputFlushSignal = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  return DeviceEventSignal && PassDoneSignal && HandshakeSignal && OutputReadySignal && WriteCompleteSignal &&
+         OutputFlushSignal;
+}
+
+// Whichever thread stops the workers, once they have stopped; the destructor.
+void TApdWin32Dispatcher::CloseSignals() {
+  std::lock_guard state(StateLock);
+  for (HANDLE* signal : {&DeviceEventSignal, &PassDoneSignal, &HandshakeSignal, &OutputReadySignal,
+                         &WriteCompleteSignal, &OutputFlushSignal}) {
+    if (*signal) {
+      CloseHandle(*signal);
+      *signal = nullptr;
+    }
+  }
+}
+
+// Dispatch thread (DispatchPass).
+void TApdWin32Dispatcher::SignalPassDone() {
+  const HANDLE passDone = ReadSignals().PassDone;
+  if (passDone) SetEvent(passDone);
 }
 
 // User-interface thread (the last step of OpenPort).
@@ -94,7 +125,7 @@ void TApdWin32Dispatcher::StopThreads() {
   // thread, woken by the receive thread's end, often is): the stop is complete once the running
   // count has reached 0, so a caller that finds every reference gone also finds threads inactive.
   if (!onDispatchThread && !ThreadExists(tkComThread) && !ThreadExists(tkOutThread) &&
-      !ThreadExists(tkDispThread) && !WaitUntil([this] { return !ThreadsActive; }, ThreadStopWaitMs))
+      !ThreadExists(tkDispThread) && !WaitPumping([this] { return !ThreadsActive; }, ThreadStopWaitMs))
     ++WaitTimeouts;
 
   if (!ThreadExists(tkComThread) && !ThreadExists(tkOutThread) &&
@@ -103,28 +134,9 @@ void TApdWin32Dispatcher::StopThreads() {
 }
 
 bool TApdWin32Dispatcher::WaitThreadEnd(TApdThreadKind Thread, uint64_t TimeoutMs) {
-  return WaitUntil([this, Thread] { return !ThreadExists(Thread); }, TimeoutMs);
-}
-
-bool TApdWin32Dispatcher::WaitUntil(const std::function<bool()>& Done, uint64_t TimeoutMs) {
   // The dispatch thread may be blocked sending a trigger message to a window of this thread,
-  // so this thread's messages are handled while it waits. The wait wakes when a thread ends and
-  // at least every few milliseconds to pump again: it never spins.
-  const uint64_t deadline = platform::MillisecondClock() + TimeoutMs;
-  for (;;) {
-    platform::PumpPendingMessages();
-    if (Done()) return true;
-    const uint64_t now = platform::MillisecondClock();
-    if (now >= deadline) return false;
-    std::unique_lock wait(ThreadEndMutex);
-    ThreadEndCv.wait_for(wait, std::chrono::milliseconds(std::min<uint64_t>(5, deadline - now)), Done);
-  }
-}
-
-// Runs on a worker thread after its ThreadFinished.
-void TApdWin32Dispatcher::NoteThreadEnded() {
-  { std::lock_guard wake(ThreadEndMutex); }
-  ThreadEndCv.notify_all();
+  // so this thread's messages are handled while it waits.
+  return WaitPumping([this, Thread] { return !ThreadExists(Thread); }, TimeoutMs);
 }
 
 // User-interface thread: the destructor (once no worker runs) and StartThreads.

@@ -53,7 +53,7 @@ void TApdDispatcherThread::Run() {
     }
     Finish();
   }
-  Dispatcher.NoteThreadEnded();
+  Dispatcher.NotifyThreadEnded();
   if (failed) platform::ShowErrorMessage(error);  // posted to the user-interface thread
 }
 
@@ -89,10 +89,7 @@ void TComThread::Execute() {
   Overlapped = OVERLAPPED{};
   Overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   const HANDLE device = d.Device();
-  // Every platform this runs on is of the NT family; the ring trailing-edge mask is only
-  // offered to drivers of older Windows versions and withdrawn when a driver refuses it.
-  DWORD mask = DefaultDeviceEventMask;
-  SetCommMask(device, mask);
+  SetCommMask(device, DefaultDeviceEventMask);
   // Reads return at once with what has arrived; writes have no time-out.
   COMMTIMEOUTS timeouts{MAXDWORD, 0, 0, 0, 0};
   SetCommTimeouts(device, &timeouts);
@@ -121,9 +118,6 @@ void TComThread::Execute() {
           return;
         }
         ResetEvent(Overlapped.hEvent);
-      } else if (error == ERROR_INVALID_PARAMETER && (mask & EV_RINGTE)) {
-        mask = DefaultDeviceEventMask;
-        SetCommMask(device, mask);
       } else {
         // The device refuses event waits altogether: waiting again would fail at once, over
         // and over. End like a failed pending wait.
@@ -132,7 +126,7 @@ void TComThread::Execute() {
         return;
       }
     }
-    if (events & (EV_RING | EV_RINGTE)) d.RingEventSeen = true;
+    if (events & EV_RING) d.RingEventSeen = true;
     d.EventBits = events;
     if (d.KillThreads) break;
     // Wake the dispatch thread and wait until its pass has taken what the event announced.
@@ -215,7 +209,7 @@ bool TOutThread::WriteOut() {
     ResetEvent(signals.WriteComplete);
     // The block stays where it is while it is written: the user-interface thread only adds
     // bytes in the free part of the ring, and a purge first waits for this thread.
-    const uint8_t* block = d.OutBuff.get() + offset;
+    const uint8_t* block = d.OutputBytes(offset);
     if (WriteFile(device, block, length, &written, &d.OutOverlapped)) {
       d.RetireOutput(written, generation);
     } else if (GetLastError() == ERROR_IO_PENDING) {
@@ -242,63 +236,6 @@ bool TOutThread::WriteOut() {
     } else {
       d.RetireOutput(length, generation);  // failed outright: the block is dropped
     }
-    d.EndRS485Transmission();
   }
   return true;
-}
-
-// Output thread. Picks the next block to write and makes wrapped data contiguous first, so all
-// pending bytes go out in one write. False when the ring is empty.
-bool TApdWin32Dispatcher::NextOutputBlock(uint32_t& Offset, uint32_t& Length,
-                                          uint64_t& Generation) {
-  std::lock_guard output(OutputLock);
-  if (!OutBuff || OutQueueSize == 0 || (!OutFull && OutHead == OutTail)) return false;
-  if (OutTail < OutHead) {
-    Offset = OutTail;
-    Length = OutHead - OutTail;
-  } else if (OutHead > 0) {
-    // Wrapped: bring the bytes from the tail to the end of the ring down to 0 and the wrapped
-    // part after them.
-    uint8_t* ring = OutBuff.get();
-    std::rotate(ring, ring + OutTail, ring + OutQueueSize);
-    OutHead += OutQueueSize - OutTail;
-    OutTail = 0;
-    if (OutHead == OutQueueSize) OutHead = 0;  // the ring is full: head and tail meet at 0
-    Offset = 0;
-    Length = OutFull ? OutQueueSize : OutHead;
-  } else {
-    Offset = OutTail;
-    Length = OutQueueSize - OutTail;
-  }
-  Generation = PurgeGeneration;
-  return true;
-}
-
-// Output thread: the first Written bytes of the block chosen last have left.
-void TApdWin32Dispatcher::RetireOutput(uint32_t Written, uint64_t Generation) {
-  std::lock_guard output(OutputLock);
-  if (Generation != PurgeGeneration || !OutBuff) return;  // purged meanwhile: nothing to retire
-  if (Written == 0) return;
-  OutTail += Written;
-  if (OutTail >= OutQueueSize) OutTail -= OutQueueSize;
-  if (OutTail == OutHead) OutHead = OutTail = 0;
-  OutFull = false;
-}
-
-// Output thread. RS-485 with manual RTS: RTS drops once the last bit has left. The UART's line
-// status register is out of reach on the platforms this builds for, and they all drive RTS
-// themselves (HasAutoRTSControl), so this path is never taken there; the driver's output queue
-// stands in for the register, with the output flush bound.
-void TApdWin32Dispatcher::EndRS485Transmission() {
-  {
-    std::lock_guard state(StateLock);
-    if (!RS485Mode || HasAutoRTSControl()) return;
-  }
-  for (DWORD waited = 0; waited < OutputFlushWaitMs && !KillThreads; ++waited) {
-    DWORD errors = 0;
-    COMSTAT status{};
-    if (!ClearCommError(Device(), &errors, &status) || status.cbOutQue == 0) break;
-    Sleep(1);
-  }
-  DriveRTS(false);
 }

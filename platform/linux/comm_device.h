@@ -128,6 +128,9 @@ private:
 
 // Samples the modem lines and counters the device supports.
 LineSample SampleLines(const Device& device);
+// The CE_* error bits since the last report (from the driver's counters where it keeps them),
+// cleared. device.mutex held.
+DWORD TakeErrorsLocked(Device& device);
 // Bytes waiting in the driver's input queue (0 if it cannot tell).
 DWORD InputQueueCount(int fd);
 // Drops NUL bytes in place (DCB fNull); returns the new length.

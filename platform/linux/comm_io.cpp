@@ -11,6 +11,7 @@
 
 #include "platform/linux/comm_device.h"
 #include "platform/linux/errno_map.h"
+#include "platform/linux/event_hooks.h"
 #include "platform/linux/winsync.h"
 
 using namespace platform::detail;
@@ -40,6 +41,15 @@ BOOL PendOrAwait(Device& device, std::unique_lock<std::mutex>& lock, OVERLAPPED&
   if (transferred) *transferred = static_cast<DWORD>(overlapped.InternalHigh);
   if (overlapped.Internal != ERROR_SUCCESS) return Fail(static_cast<DWORD>(overlapped.Internal));
   return TRUE;
+}
+
+// The wait hook of a pending event wait's OVERLAPPED event: someone is about to wait on the
+// event, so the helper thread watches the tty for the wait (unless a thread already does).
+void WatchPendingWait(HANDLE handle) {
+  auto device = FindDevice(handle);
+  if (!device) return;
+  std::lock_guard lock(device->mutex);
+  if (device->wait && !device->waitInline) device->KickLocked();
 }
 
 std::optional<Clock::time_point> Deadline(DWORD multiplier, DWORD constant, DWORD count) {
@@ -199,6 +209,13 @@ BOOL WaitCommEvent(HANDLE handle, LPDWORD eventMask, LPOVERLAPPED overlapped) {
   op->eventMask = eventMask;
   device->wait = std::move(op);
   if (device->hungUp && !device->hangUpReported) device->HangUpLocked();
+  if (overlapped && device->wait && !device->hungUp) {
+    // Nobody watches the tty for this wait yet: the thread that waits for it in
+    // GetOverlappedResult does so itself (no helper involved); one that waits on the event or
+    // asks GetOverlappedResult without waiting wakes the helper to do it.
+    if (overlapped->hEvent) SetEventWaitHook(overlapped->hEvent, WatchPendingWait, handle);
+    return Fail(ERROR_IO_PENDING);
+  }
   return PendOrAwait(*device, lock, record, overlapped != nullptr, nullptr);
 }
 
@@ -208,7 +225,11 @@ BOOL GetOverlappedResult(HANDLE handle, LPOVERLAPPED overlapped, LPDWORD transfe
   if (!overlapped) return Fail(ERROR_INVALID_PARAMETER);
   std::unique_lock lock(device->mutex);
   if (overlapped->Internal == STATUS_PENDING) {
-    if (!wait) return Fail(ERROR_IO_INCOMPLETE);
+    if (!wait) {
+      // A caller that polls for the event wait gets the helper to watch the tty for it.
+      if (device->wait && device->wait->overlapped == overlapped && !device->waitInline) device->KickLocked();
+      return Fail(ERROR_IO_INCOMPLETE);
+    }
     // The device's pending event wait is watched by the waiting thread itself.
     if (device->wait && device->wait->overlapped == overlapped && !device->waitInline)
       device->AwaitWaitInline(lock, *overlapped);

@@ -30,6 +30,24 @@ LineSample SampleLines(const Device& device) {
   return sample;
 }
 
+DWORD TakeErrorsLocked(Device& device) {
+  if (device.hasCounts) {
+    const LineSample now = SampleLines(device);
+    const LineSample& was = device.errorSample;
+    if (now.haveCounts && was.haveCounts) {
+      if (now.frame != was.frame) device.pendingErrors |= CE_FRAME;
+      if (now.overrun != was.overrun) device.pendingErrors |= CE_OVERRUN;
+      if (now.parity != was.parity) device.pendingErrors |= CE_RXPARITY;
+      if (now.bufOverrun != was.bufOverrun) device.pendingErrors |= CE_RXOVER;
+      if (now.brk != was.brk) device.pendingErrors |= CE_BREAK;
+    }
+    device.errorSample = now;
+  }
+  const DWORD errors = device.pendingErrors;
+  device.pendingErrors = 0;
+  return errors;
+}
+
 }  // namespace platform::detail
 
 using namespace platform::detail;
@@ -98,20 +116,9 @@ BOOL ClearCommError(HANDLE handle, LPDWORD errors, LPCOMSTAT status) {
   std::lock_guard lock(device->mutex);
   if (device->closed) return Fail(ERROR_INVALID_HANDLE);
   if (device->hungUp) return Fail(kHangUpError);
-  if (device->hasCounts) {
-    const LineSample now = SampleLines(*device);
-    const LineSample& was = device->errorSample;
-    if (now.haveCounts && was.haveCounts) {
-      if (now.frame != was.frame) device->pendingErrors |= CE_FRAME;
-      if (now.overrun != was.overrun) device->pendingErrors |= CE_OVERRUN;
-      if (now.parity != was.parity) device->pendingErrors |= CE_RXPARITY;
-      if (now.bufOverrun != was.bufOverrun) device->pendingErrors |= CE_RXOVER;
-      if (now.brk != was.brk) device->pendingErrors |= CE_BREAK;
-    }
-    device->errorSample = now;
-  }
-  if (errors) *errors = device->pendingErrors;
-  device->pendingErrors = 0;
+  const DWORD taken = TakeErrorsLocked(*device);
+  if (errors) *errors = taken;
+  // Without a status record the queues are not looked at: no ioctl on a pty.
   if (status) {
     *status = COMSTAT{};
     status->cbInQue = InputQueueCount(device->fd);

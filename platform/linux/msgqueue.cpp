@@ -5,13 +5,16 @@
 // A sent message waits in the receiver's queue until the receiver looks for messages; pending
 // sent messages are handled inside Peek/Get/WaitMessage and the pump before any posted message.
 // A sender that gives up withdraws its message, so it is never handled late.
+#include <atomic>
 #include <chrono>
+#include <optional>
 #include <condition_variable>
 #include <deque>
 #include <unordered_map>
 #include <vector>
 
 #include "platform/linux/msgqueue.h"
+#include "platform/linux/parker.h"
 #include "platform/linux/winsync.h"
 #include "platform/msgpump.h"
 
@@ -28,8 +31,10 @@ struct SentMessage {
   WPARAM wParam;
   LPARAM lParam;
   std::shared_ptr<ThreadQueue> sender;  // woken when the state leaves Queued/Running
-  State state = State::Queued;          // (MessageMutex)
-  LRESULT result = 0;                   // valid once Done (MessageMutex)
+  State state = State::Queued;          // (MessageMutex; final once finished is set)
+  LRESULT result = 0;                   // valid once Done (MessageMutex; as state)
+  std::atomic<bool> finished{false};    // state is Done or Failed for good
+  Parker* senderParker = nullptr;       // a blocking sender sleeps here instead (fixed)
 };
 
 struct PostedMessage {
@@ -109,10 +114,14 @@ void MarkArrivedLocked(ThreadQueue& queue) {
   queue.wake.notify_all();
 }
 
+// Makes the outcome final and wakes the sender. The parker's wake-up may come under the lock: a
+// blocking sender reads the outcome without it.
 void FinishSentLocked(SentMessage& sent, SentMessage::State state, LRESULT result) {
   sent.state = state;
   sent.result = result;
-  sent.sender->wake.notify_all();
+  sent.finished.store(true, std::memory_order_release);
+  if (sent.senderParker) sent.senderParker->Wake();
+  else sent.sender->wake.notify_all();
 }
 
 void ThreadEnded(DWORD threadId) {
@@ -152,7 +161,19 @@ void HandleOneSent(std::unique_lock<std::mutex>& lock, ThreadQueue& queue) {
     bool handled = false;
     ~Completion() {
       if (!lock.owns_lock()) lock.lock();
-      FinishSentLocked(sent, handled ? SentMessage::State::Done : SentMessage::State::Failed, result);
+      if (sent.senderParker) {
+        FinishSentLocked(sent, handled ? SentMessage::State::Done : SentMessage::State::Failed, result);
+        return;
+      }
+      sent.state = handled ? SentMessage::State::Done : SentMessage::State::Failed;
+      sent.result = result;
+      sent.finished.store(true, std::memory_order_release);
+      // The sender is woken once the lock is free, so it does not wake only to wait for it. Its
+      // queue stays alive through the message's reference.
+      const std::shared_ptr<ThreadQueue> sender = sent.sender;
+      lock.unlock();
+      sender->wake.notify_all();
+      lock.lock();
     }
   } completion{lock, *sent};
   if (auto object = FindHandle(sent->window); object && object->kind() == HandleKind::Window) {
@@ -281,38 +302,58 @@ LRESULT SendMessageTimeoutA(HWND handle, UINT message, WPARAM wParam, LPARAM lPa
     SetLastErrorValue(ERROR_INVALID_WINDOW_HANDLE);
     return 0;
   }
-  auto sent = std::make_shared<SentMessage>(SentMessage{handle, message, wParam, lParam, self});
+  auto sent = std::make_shared<SentMessage>();
+  sent->window = handle;
+  sent->message = message;
+  sent->wParam = wParam;
+  sent->lParam = lParam;
+  sent->sender = self;
+  // A blocking sender handles nothing meanwhile: it sleeps on its parker and reads the outcome
+  // without the lock, so the receiver's thread and it do not meet on the lock at the hand-off.
+  if (flags & SMTO_BLOCK) sent->senderParker = &ThisThreadParker();
   target->sent.push_back(sent);
   MarkArrivedLocked(*target);
   lock.unlock();
   CallWakeHook(window->owner);
-  lock.lock();
 
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout);
-  const auto finished = [&] {
-    return sent->state == SentMessage::State::Done || sent->state == SentMessage::State::Failed;
+  const auto finished = [&] { return sent->finished.load(std::memory_order_acquire); };
+  const auto timedOut = [&] {
+    if (sent->state == SentMessage::State::Queued) {  // withdraw it: never handled late
+      std::erase(target->sent, sent);
+      sent->state = SentMessage::State::Failed;
+      sent->finished.store(true, std::memory_order_release);
+    }
+    // A message already being handled runs to its end; its result is dropped.
+    SetLastErrorValue(ERROR_TIMEOUT);
+    return 0;
   };
-  while (!finished()) {
-    // Without SMTO_BLOCK the sender handles messages sent to itself meanwhile, so two threads
-    // sending to each other cannot deadlock.
-    if (!(flags & SMTO_BLOCK) && !self->sent.empty()) {
-      HandleOneSent(lock, *self);
-      continue;
+  if (sent->senderParker) {
+    std::optional<std::chrono::steady_clock::time_point> limit;
+    if (timeout != INFINITE) limit = deadline;
+    if (!sent->senderParker->Sleep(finished, limit)) {
+      lock.lock();
+      if (!finished()) return timedOut();
+      lock.unlock();
     }
-    if (timeout == INFINITE) {
-      self->wake.wait(lock);
-      continue;
-    }
-    if (self->wake.wait_until(lock, deadline) == std::cv_status::timeout && !finished()) {
-      if (sent->state == SentMessage::State::Queued) {  // withdraw it: never handled late
-        std::erase(target->sent, sent);
-        sent->state = SentMessage::State::Failed;
+  } else {
+    lock.lock();
+    while (!finished()) {
+      // Without SMTO_BLOCK the sender handles messages sent to itself meanwhile, so two threads
+      // sending to each other cannot deadlock.
+      if (!self->sent.empty()) {
+        HandleOneSent(lock, *self);
+        continue;
       }
-      // A message already being handled runs to its end; its result is dropped.
-      SetLastErrorValue(ERROR_TIMEOUT);
-      return 0;
+      if (timeout == INFINITE) {
+        self->wake.wait(lock);
+        continue;
+      }
+      if (self->wake.wait_until(lock, deadline) == std::cv_status::timeout && !finished()) return timedOut();
     }
+    lock.unlock();
   }
+  // Final now: read without the lock.
   if (sent->state == SentMessage::State::Failed) {
     SetLastErrorValue(ERROR_INVALID_WINDOW_HANDLE);
     return 0;

@@ -48,7 +48,7 @@ TEST(DispatcherAllocation, StreamingTenMegabytesAllocatesNothing) {
   TTriggerWindow window;
   ASSERT_EQ(port.OpenDefault(), 0);
   port.AttachWindow(window.Window());
-  port.RefreshDeliveryNeed(1);
+  port.RefreshDeliveryNeed(TDeliveryNeed::PortHandlerInstalled);
   port.SetAvailThreshold(1);
   // Scanning byte by byte: a data trigger that the stream never completes.
   ASSERT_GT(port.AddDataTrigger("zq", false), 0);

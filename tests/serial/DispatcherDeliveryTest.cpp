@@ -42,7 +42,7 @@ protected:
 
 TEST_F(DispatcherDelivery, NothingIsDeliveredWhenNoReceiverWantsIt) {
   port.AttachWindow(window.Window());
-  port.RefreshDeliveryNeed(2);
+  port.RefreshDeliveryNeed(TDeliveryNeed::PortHandlerRemoved);
   EXPECT_TRUE(port.DeliverTrigger(TriggerAvailMessage, 3, 0));
   Pass("abc");
   EXPECT_TRUE(window.Messages().empty());
@@ -50,7 +50,7 @@ TEST_F(DispatcherDelivery, NothingIsDeliveredWhenNoReceiverWantsIt) {
 }
 
 TEST_F(DispatcherDelivery, TheOnlyWindowWithoutAPortHandlerGetsNoMessage) {
-  port.RefreshDeliveryNeed(2);
+  port.RefreshDeliveryNeed(TDeliveryNeed::PortHandlerRemoved);
   port.AttachWindow(window.Window());  // delivery needed, but no port handler installed
   Pass("abc");
   EXPECT_TRUE(window.Messages().empty());
@@ -64,7 +64,7 @@ TEST_F(DispatcherDelivery, MethodsThenProceduresThenWindowsInOrder) {
   port.RegisterMethodHandler({LoggingMethod, &second}, true);
   port.RegisterProcHandler(LoggingProc);
   port.AttachWindow(window.Window());
-  port.RefreshDeliveryNeed(1);
+  port.RefreshDeliveryNeed(TDeliveryNeed::PortHandlerInstalled);
   window.OnMessage([&](const TTriggerWindow::Message&) { calls.push_back("window"); });
   Pass("xy");
   EXPECT_EQ(calls, (std::vector<std::string>{"method a", "method b", "proc 2", "window"}));
@@ -72,7 +72,7 @@ TEST_F(DispatcherDelivery, MethodsThenProceduresThenWindowsInOrder) {
   port.DeregisterMethodHandler({LoggingMethod, &first});
   port.DeregisterMethodHandler({LoggingMethod, &second});
   port.DeregisterProcHandler(LoggingProc);
-  port.RefreshDeliveryNeed(2);
+  port.RefreshDeliveryNeed(TDeliveryNeed::PortHandlerRemoved);
   calls.clear();
   Pass("z");
   // One window and no port handler: nobody is left to deliver to.
@@ -83,7 +83,7 @@ TEST_F(DispatcherDelivery, AWindowDetachedDuringADeliveryIsSkippedAndRemovedAfte
   TTriggerWindow second;
   port.AttachWindow(window.Window());
   port.AttachWindow(second.Window());
-  port.RefreshDeliveryNeed(1);
+  port.RefreshDeliveryNeed(TDeliveryNeed::PortHandlerInstalled);
   window.OnMessage([&](const TTriggerWindow::Message&) { port.DetachWindow(second.Window()); });
   Pass("a");
   EXPECT_EQ(window.Messages().size(), 1u);
@@ -97,7 +97,7 @@ TEST_F(DispatcherDelivery, ClosingInsideAHandlerEndsTheDeliveryAndDefersTheRelea
   TTriggerWindow second;
   port.AttachWindow(window.Window());
   port.AttachWindow(second.Window());
-  port.RefreshDeliveryNeed(1);
+  port.RefreshDeliveryNeed(TDeliveryNeed::PortHandlerInstalled);
   const int timer = port.NewTimerTrigger();
   window.OnMessage([&](const TTriggerWindow::Message&) {
     uint8_t byte;
@@ -138,7 +138,7 @@ TEST(DispatcherThrowingHandler, LeavesNoDeliveryBehind) {
     port.SetAvailThreshold(1);
     c.attach(port);
     port.AttachWindow(window.Window());
-    port.RefreshDeliveryNeed(1);
+    port.RefreshDeliveryNeed(TDeliveryNeed::PortHandlerInstalled);
     port.Feed("abc");
     port.SignalEvent(EV_RXCHAR);
     EXPECT_THROW(port.DispatchPass(), std::runtime_error);

@@ -18,7 +18,7 @@ protected:
   void SetUp() override {
     ASSERT_EQ(port.OpenDefault(), 0);
     port.AttachWindow(window.Window());
-    port.RefreshDeliveryNeed(1);
+    port.RefreshDeliveryNeed(TDeliveryNeed::PortHandlerInstalled);
     port.SetAvailThreshold(1);
   }
 

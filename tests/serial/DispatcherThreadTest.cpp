@@ -29,7 +29,7 @@ protected:
     ASSERT_EQ(port.OpenDefault(), 0);
     ASSERT_TRUE(port.AreThreadsActive());
     port.AttachWindow(window.Window());
-    port.RefreshDeliveryNeed(1);
+    port.RefreshDeliveryNeed(TDeliveryNeed::PortHandlerInstalled);
     port.SetAvailThreshold(1);
   }
 };
@@ -82,7 +82,7 @@ TEST(DispatcherThreadDestroy, DestroyWhileTheThreadWaitsOnThisThreadsWindow) {
   auto port = std::make_unique<TFakeDispatcher>(true);
   ASSERT_EQ(port->OpenDefault(), 0);
   port->AttachWindow(window.Window());
-  port->RefreshDeliveryNeed(1);
+  port->RefreshDeliveryNeed(TDeliveryNeed::PortHandlerInstalled);
   port->SetAvailThreshold(1);
   port->Feed("abc");
   port->SignalEvent(EV_RXCHAR);

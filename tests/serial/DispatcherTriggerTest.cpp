@@ -19,7 +19,7 @@ protected:
   void SetUp() override {
     ASSERT_EQ(port.OpenDefault(), 0);
     port.AttachWindow(window.Window());
-    port.RefreshDeliveryNeed(1);
+    port.RefreshDeliveryNeed(TDeliveryNeed::PortHandlerInstalled);
   }
 
   void Pass(DWORD events = 0) {

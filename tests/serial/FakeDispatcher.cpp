@@ -15,7 +15,25 @@ TFakeDispatcher::TFakeDispatcher(bool RunDispatchThread, TApdCustomComPort* Owne
   DeviceDCB.StopBits = ONESTOPBIT;
 }
 
-TFakeDispatcher::~TFakeDispatcher() { Shutdown(); }
+TFakeDispatcher::~TFakeDispatcher() {
+  Shutdown();
+  CloseSignals();
+}
+
+bool TFakeDispatcher::CreateSignals() {
+  std::lock_guard lock(SignalMutex);
+  DeviceEventSignal = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  HandshakeSignal = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  return DeviceEventSignal && HandshakeSignal;
+}
+
+void TFakeDispatcher::CloseSignals() {
+  std::lock_guard lock(SignalMutex);
+  for (HANDLE* signal : {&DeviceEventSignal, &HandshakeSignal}) {
+    if (*signal) CloseHandle(*signal);
+    *signal = nullptr;
+  }
+}
 
 int TFakeDispatcher::OpenDefault(uint32_t OutSize, uint32_t InSize) {
   return OpenPort("\\\\.\\COM1", 9600, NOPARITY, 8, 1, InSize, OutSize, ptoDTROn | ptoRTSOn);
@@ -44,12 +62,14 @@ uint64_t TFakeDispatcher::DriverBytes() {
 }
 
 std::string TFakeDispatcher::TakeWritten() {
-  std::lock_guard output(OutputLock);
+  // As the output thread takes it: block by block, each retired once "written".
   std::string sent;
-  const uint32_t count = OutputRingCount();
-  for (uint32_t i = 0; i < count; ++i) sent += static_cast<char>(OutBuff[(OutTail + i) % OutQueueSize]);
-  OutHead = OutTail = 0;
-  OutFull = false;
+  uint32_t offset, length;
+  uint64_t generation;
+  while (NextOutputBlock(offset, length, generation)) {
+    sent.append(reinterpret_cast<const char*>(OutputBytes(offset)), length);
+    RetireOutput(length, generation);
+  }
   return sent;
 }
 
@@ -65,6 +85,7 @@ void TFakeDispatcher::InjectLineErrors(uint32_t Bits) {
 
 void TFakeDispatcher::SignalEvent(DWORD Bits) {
   EventBits = Bits;
+  std::lock_guard lock(SignalMutex);
   if (DeviceEventSignal) SetEvent(DeviceEventSignal);
 }
 
@@ -74,11 +95,10 @@ int TFakeDispatcher::DeviceEscape(int Function) {
   return 0;
 }
 
-int TFakeDispatcher::DevicePurge(int Queue) {
-  if (Queue == 0) {
-    std::lock_guard output(OutputLock);
-    OutHead = OutTail = 0;
-    OutFull = false;
+int TFakeDispatcher::DevicePurge(TPurgeQueue Queue) {
+  if (Queue == TPurgeQueue::Output) {
+    OutputGuard output(OutputLock);
+    ClearOutputRing(output);
   } else {
     std::lock_guard lock(DeviceMutex);
     Input.clear();
@@ -86,21 +106,22 @@ int TFakeDispatcher::DevicePurge(int Queue) {
     PatternLeft = 0;
   }
   std::lock_guard lock(DeviceMutex);
-  ++Purges[Queue ? 1 : 0];
+  ++Purges[Queue == TPurgeQueue::Input ? 1 : 0];
   return 0;
 }
 
-uint32_t TFakeDispatcher::DeviceErrors(COMSTAT& Status) {
+uint32_t TFakeDispatcher::DeviceErrors(COMSTAT* Status) {
   uint32_t errors;
   {
     std::lock_guard lock(DeviceMutex);
     errors = PendingErrors;
     PendingErrors = 0;
+    if (!Status) return errors;
     const uint64_t waiting = Input.size() - InputRead + PatternLeft;
-    Status.cbInQue = static_cast<DWORD>(std::min<uint64_t>(waiting, 0xFFFFFFFFu));
+    Status->cbInQue = static_cast<DWORD>(std::min<uint64_t>(waiting, 0xFFFFFFFFu));
   }
-  std::lock_guard output(OutputLock);
-  Status.cbOutQue = OutputRingCount();
+  OutputGuard output(OutputLock);
+  Status->cbOutQue = OutputRingCount(output);
   return errors;
 }
 
@@ -110,14 +131,17 @@ int TFakeDispatcher::DeviceGetState(DCB& Settings) {
   return 0;
 }
 
-int TFakeDispatcher::DeviceRead(uint8_t* Buffer, uint32_t Count) {
+int TFakeDispatcher::DeviceRead(uint8_t* Buffer, uint32_t Count, TArrivedInput& Status) {
   std::lock_guard lock(DeviceMutex);
+  Status.Errors = PendingErrors;
+  PendingErrors = 0;
   const size_t fromInput = std::min<size_t>(Count, Input.size() - InputRead);
   std::memcpy(Buffer, Input.data() + InputRead, fromInput);
   InputRead += fromInput;
   const size_t fromPattern = std::min<uint64_t>(Count - fromInput, PatternLeft);
   for (size_t i = 0; i < fromPattern; ++i) Buffer[fromInput + i] = PatternNext++;
   PatternLeft -= fromPattern;
+  Status.Left = static_cast<uint32_t>(std::min<uint64_t>(Input.size() - InputRead + PatternLeft, 0xFFFFFFFFu));
   return static_cast<int>(fromInput + fromPattern);
 }
 
@@ -128,13 +152,12 @@ int TFakeDispatcher::DeviceSetState(DCB& Settings) {
   return 0;
 }
 
-int TFakeDispatcher::DeviceWrite(const uint8_t* Data, uint32_t Count) {
+int TFakeDispatcher::DeviceWrite(const OutputGuard& Held, const uint8_t* Data, uint32_t Count) {
   {
     std::lock_guard lock(DeviceMutex);
     if (WritesFail) return 0;
   }
-  std::lock_guard output(OutputLock);
-  CopyIntoOutputRing(Data, Count);
+  CopyIntoOutputRing(Held, Data, Count);
   return static_cast<int>(Count);
 }
 
@@ -171,9 +194,15 @@ void TFakeDispatcher::StartThreads() {
 
 // Runs on the dispatch thread.
 void TFakeDispatcher::DispatchThreadBody() {
-  SetEvent(HandshakeSignal);
+  HANDLE deviceEvent, handshake;
+  {
+    std::lock_guard lock(SignalMutex);
+    deviceEvent = DeviceEventSignal;
+    handshake = HandshakeSignal;
+  }
+  SetEvent(handshake);
   do {
-    WaitForSingleObject(DeviceEventSignal, 50);
+    WaitForSingleObject(deviceEvent, 50);
     if (KillThreads) {
       ReleaseOnThreadExit = true;
       ThreadFinished(tkDispThread);
@@ -181,7 +210,7 @@ void TFakeDispatcher::DispatchThreadBody() {
     }
     DispatchPass();
   } while (!KillThreads && !ClosePending);
-  SetEvent(HandshakeSignal);
+  SetEvent(handshake);
   ReleaseOnThreadExit = true;
   ThreadFinished(tkDispThread);
 }
@@ -192,7 +221,7 @@ void TFakeDispatcher::StopThreads() {
   // The dispatch thread itself stops the threads when it ends after a deferred close; it never
   // waits for itself.
   if (DispatchThread.get_id() != std::this_thread::get_id()) {
-    if (ThreadExists(tkDispThread)) SetEvent(DeviceEventSignal);
+    if (ThreadExists(tkDispThread)) SignalEvent(EventBits);
     // The reference goes first in ThreadFinished; the stop is complete once the count is 0.
     PumpUntil([this] { return !ThreadExists(tkDispThread) && !ThreadsActive; });
   }

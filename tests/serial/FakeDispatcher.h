@@ -48,13 +48,12 @@ public:
 
   // Device-layer operations.
   int DeviceEscape(int Function) override;
-  int DevicePurge(int Queue) override;
-  uint32_t DeviceErrors(COMSTAT& Status) override;
-  void DeviceErrorHook(int) override {}
+  int DevicePurge(TPurgeQueue Queue) override;
+  uint32_t DeviceErrors(COMSTAT* Status) override;
   int DeviceGetState(DCB& Settings) override;
-  int DeviceRead(uint8_t* Buffer, uint32_t Count) override;
+  int DeviceRead(uint8_t* Buffer, uint32_t Count, TArrivedInput& Status) override;
   int DeviceSetState(DCB& Settings) override;
-  int DeviceWrite(const uint8_t* Data, uint32_t Count) override;
+  int DeviceWrite(const OutputGuard& Held, const uint8_t* Data, uint32_t Count) override;
   bool DeviceWaitEvent(DWORD&, LPOVERLAPPED) override { return false; }
   bool DeviceSizeQueues(uint32_t, uint32_t) override { return true; }
   void StartThreads() override;
@@ -66,12 +65,20 @@ public:
 
 protected:
   void JoinThreads() override;
+  bool CreateSignals() override;
+  void CloseSignals() override;
+  void SignalPassDone() override {}
 
 private:
   void DispatchThreadBody();
 
   const bool WithThread;
   std::thread DispatchThread;
+  // The dispatch thread's two signals (made by OpenPort, closed by StopThreads and the
+  // destructor): a device event, and the thread's start and end.
+  std::mutex SignalMutex;
+  HANDLE DeviceEventSignal = nullptr;
+  HANDLE HandshakeSignal = nullptr;
 
   std::mutex DeviceMutex;            // guards the fake device's state below
   std::string Input;                 // fed bytes not yet read

@@ -193,7 +193,7 @@ int PtyPortTest::OpenDispatcher(std::unique_ptr<TApdWin32Dispatcher> Made, uint3
                                           ptoDTROn | ptoRTSOn);
   if (result == 0) {
     Dispatcher->AttachWindow(Window);
-    Dispatcher->RefreshDeliveryNeed(1);
+    Dispatcher->RefreshDeliveryNeed(TDeliveryNeed::PortHandlerInstalled);
     Dispatcher->SetAvailThreshold(1);
   }
   return result;

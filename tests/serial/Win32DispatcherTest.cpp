@@ -155,14 +155,14 @@ TEST_F(Win32DispatcherTest, PurgeQueuesWithoutThreadsHitOnlyTheirOwnQueue) {
   ASSERT_GE(dispatcher.DeviceOpen(Link->DevicePath(), 64, 64), 0);
   auto inQueue = [&] {
     COMSTAT status{};
-    dispatcher.DeviceErrors(status);
+    dispatcher.DeviceErrors(&status);
     return status.cbInQue;
   };
   WriteMaster(Pty->master(), "abc");
   ASSERT_TRUE(PumpUntil([&] { return inQueue() == 3; }));
-  EXPECT_EQ(dispatcher.DevicePurge(0), 0);
+  EXPECT_EQ(dispatcher.DevicePurge(TPurgeQueue::Output), 0);
   EXPECT_EQ(inQueue(), 3u);
-  EXPECT_EQ(dispatcher.DevicePurge(1), 0);
+  EXPECT_EQ(dispatcher.DevicePurge(TPurgeQueue::Input), 0);
   EXPECT_EQ(inQueue(), 0u);
   EXPECT_EQ(dispatcher.DeviceClose(), 0);
   EXPECT_EQ(dispatcher.DeviceClose(), -1) << "already closed";
