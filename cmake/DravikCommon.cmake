@@ -1,7 +1,27 @@
-# Compiler settings shared by every target of the project, and the helper that registers a
-# GoogleTest executable with CTest under one of the labels unit, integration or gui.
+# Compiler settings shared by every target of the project, the helper that registers a
+# GoogleTest executable with CTest under one of the labels unit, integration or gui, and the
+# warnings every target of ours builds with.
 
-add_compile_options(-Wall -Wextra)
+# The project's warnings, as a target the project's own targets link (dravik_link_warnings):
+# unlike a global option they do not reach code built from outside (GoogleTest, Qt's sources).
+add_library(dravik_warnings INTERFACE)
+target_compile_options(dravik_warnings INTERFACE -Wall -Wextra)
+
+# Links dravik_warnings into every library and program defined in `dir` and the folders below it.
+# Called once, at the end of the top-level file, when every target exists.
+function(dravik_link_warnings dir)
+  get_property(targets DIRECTORY "${dir}" PROPERTY BUILDSYSTEM_TARGETS)
+  foreach(target IN LISTS targets)
+    get_target_property(type ${target} TYPE)
+    if(type MATCHES "^(STATIC_LIBRARY|SHARED_LIBRARY|MODULE_LIBRARY|OBJECT_LIBRARY|EXECUTABLE)$")
+      target_link_libraries(${target} PRIVATE dravik_warnings)
+    endif()
+  endforeach()
+  get_property(folders DIRECTORY "${dir}" PROPERTY SUBDIRECTORIES)
+  foreach(folder IN LISTS folders)
+    dravik_link_warnings("${folder}")
+  endforeach()
+endfunction()
 if(NOT CMAKE_CROSSCOMPILING)
   add_compile_options(-pthread)
   add_link_options(-pthread)
