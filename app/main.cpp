@@ -4,6 +4,7 @@
 
 #include "app/DravikPCMain.h"
 #include "app/ErrorReport.h"
+#include "archive/Archive.h"
 #include "platform/qt/qtpump.h"
 #include "serial/AdSelCom.h"
 
@@ -20,6 +21,8 @@ int main(int argc, char** argv) {
   platform::InstallQtMessagePump();
   InstallShowErrorHook();
   InstallPortPromptHook();
+  // The archive's driver before any port opens (see LoadDriver).
+  archive::LoadDriver(archive::LocationFromEnvironment());
 
   int result = 0;
   {

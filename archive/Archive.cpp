@@ -14,6 +14,15 @@
 
 namespace archive {
 
+void LoadDriver(const LocationResult& where) {
+  if (!where.error.empty() || where.location.kind == Location::Off) return;
+  const QString driver = where.location.kind == Location::Sqlite ? QStringLiteral("QSQLITE") : QStringLiteral("QPSQL");
+  const QString connection = QStringLiteral("dravik-driver-load");
+  // The driver's instance keeps its plugin loaded for the rest of the program.
+  { QSqlDatabase::addDatabase(driver, connection); }
+  QSqlDatabase::removeDatabase(connection);
+}
+
 namespace {
 
 constexpr int kBusyTimeoutMs = 5000;      // a second writer waits this long for the first

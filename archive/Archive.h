@@ -65,6 +65,13 @@ struct ReadoutFilter {
 // and "AB12CDE" are one vehicle).
 std::string VehicleKey(const std::string& utf8);
 
+// Loads the SQL driver (Qt's plugin and what it links) of the archive `where` names, once, so
+// that opening the archive later loads no library. Programs that read an instrument call it at
+// start, before any port opens: under Wine, loading the SQLite driver's DLL while the serial
+// layer's threads ran never returned (the loading thread spun in the heap allocator). Nothing
+// for an archive that is off or a location in error.
+void LoadDriver(const LocationResult& where);
+
 class Archive {
 public:
   enum class Mode { ReadWrite, ReadOnly };

@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 
+#include "archive/Archive.h"
 #include "cli/CommandLine.h"
 #include "cli/ExitStatus.h"
 #include "cli/InstrumentCommands.h"
@@ -66,6 +67,8 @@ int main(int argc, char** argv) {
   // reports become messages on standard error.
   platform::InstallQtMessagePump();
   platform::SetShowErrorHook([](const std::string& message) { Say(QString::fromStdString(message).trimmed()); });
+  // The archive's driver before any port opens (see LoadDriver).
+  archive::LoadDriver(archive::LocationFromEnvironment());
 
   const QStringList args = QCoreApplication::arguments().mid(1);
   if (args.isEmpty()) {

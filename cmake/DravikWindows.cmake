@@ -68,13 +68,15 @@ foreach(dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
   install(FILES ${stripped} DESTINATION .)
 endforeach()
 
-# Qt's libraries and plugins, by their imported targets: Sql and its SQLite driver only once a
-# program uses them. Printing has no plugin on Windows (it is inside Qt6PrintSupport.dll); the
-# offscreen platform serves runs without a display (QT_QPA_PLATFORM=offscreen).
+# Qt's libraries and plugins, by their imported targets: Sql and its SQLite driver with the
+# archive (found again here: archive/'s find_package is seen only in its own folder). Printing
+# has no plugin on Windows (it is inside Qt6PrintSupport.dll); the offscreen platform serves runs
+# without a display (QT_QPA_PLATFORM=offscreen).
 set(dravik_qt_dlls Qt6::Core Qt6::Gui Qt6::Widgets Qt6::PrintSupport)
 set(dravik_qt_plugins "Qt6::QWindowsIntegrationPlugin|platforms" "Qt6::QOffscreenIntegrationPlugin|platforms"
                       "Qt6::QWindowsVistaStylePlugin|styles")
-if(TARGET Qt6::Sql)
+if(TARGET dravik_archive)
+  find_package(Qt6 REQUIRED COMPONENTS Sql)
   list(APPEND dravik_qt_dlls Qt6::Sql)
   list(APPEND dravik_qt_plugins "Qt6::QSQLiteDriverPlugin|sqldrivers")
 endif()
@@ -90,7 +92,9 @@ foreach(entry ${dravik_qt_plugins})
   endif()
   install(FILES $<TARGET_FILE:${plugin}> DESTINATION ${folder})
 endforeach()
+# The example regime file (README-windows.txt says where a regimes.json goes).
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/packaging/windows/README-windows.txt
+              ${PROJECT_SOURCE_DIR}/packaging/regimes.example.json
         DESTINATION .)
 
 set(CPACK_GENERATOR ZIP)

@@ -2,6 +2,7 @@
 #include "report/RecordReport.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QPrinter>
 #include <QTemporaryFile>
@@ -63,28 +64,35 @@ bool PrintRecordToPdf(const protocol::ReadoutRecord& record, const QString& path
   // QPrinter writes its file in place; the report goes to a temporary name in the same folder
   // and takes the real name only once it is complete, so a failure leaves no partial file.
   const QFileInfo target(path);
-  QTemporaryFile temporary(target.absoluteDir().filePath(QStringLiteral(".dravik-report-XXXXXX.pdf")));
-  if (!temporary.open()) {
-    error = "cannot write in " + target.absolutePath().toStdString() + ": " + temporary.errorString().toStdString();
-    return false;
+  QString temporaryName;
+  {
+    // Only a free name is taken from it: on Windows a QTemporaryFile keeps its file open until
+    // it is destroyed, and the printer could then neither write it nor the rename move it.
+    QTemporaryFile temporary(target.absoluteDir().filePath(QStringLiteral(".dravik-report-XXXXXX.pdf")));
+    if (!temporary.open()) {
+      error = "cannot write in " + target.absolutePath().toStdString() + ": " + temporary.errorString().toStdString();
+      return false;
+    }
+    temporary.setAutoRemove(false);
+    temporaryName = temporary.fileName();
   }
-  temporary.close();
   try {
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(temporary.fileName());
+    printer.setOutputFileName(temporaryName);
     PrintRecord(record, printer);
   } catch (const std::exception& e) {
+    QFile::remove(temporaryName);
     error = std::string("the report could not be printed: ") + e.what();
     return false;
   }
   // Replaces an older file of that name in one step.
   std::error_code renamed;
-  std::filesystem::rename(temporary.fileName().toStdString(), path.toStdString(), renamed);
+  std::filesystem::rename(temporaryName.toStdString(), path.toStdString(), renamed);
   if (renamed) {
+    QFile::remove(temporaryName);
     error = "cannot write " + path.toStdString() + ": " + renamed.message();
     return false;
   }
-  temporary.setAutoRemove(false);
   return true;
 }

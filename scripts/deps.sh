@@ -19,8 +19,9 @@ bench_packages=(qt6-serialport-dev libserialport-dev valgrind strace)
 fuzz_packages=(clang libclang-rt-14-dev)
 # Only for scripts/windows.sh (--windows): the 64-bit MinGW compilers, Wine to run what they build,
 # Xvfb as Wine's display, and the tools that fetch and unpack Debian's source packages (qt6-base,
-# sqlite3 and googletest are built from those; tcl generates SQLite's single-file source).
-windows_packages=(g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth dpkg-dev tcl xz-utils)
+# sqlite3 and googletest are built from those; tcl generates SQLite's single-file source), jq for
+# comparing the JSON the command line prints under Wine and on Linux.
+windows_packages=(g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth dpkg-dev tcl xz-utils jq)
 if [ "${1:-}" = "--bench" ]; then
   shift
   packages+=("${bench_packages[@]}")

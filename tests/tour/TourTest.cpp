@@ -57,6 +57,7 @@ struct Success {
   const char* title;          // the report's document title
   QStringList reportWords;    // words the report must hold
   QStringList absentWords;    // words it must not
+  bool records = false;       // and the last step: dravik-records reprints the kept read-out
 };
 
 void PrintTo(const Success& c, std::ostream* os) { *os << c.name; }
@@ -70,13 +71,15 @@ TEST_P(TourSucceeds, EveryStepDoesWhatItSays) {
   // Folders that do not exist yet are made.
   const QString window = dir.filePath(QStringLiteral("pictures/window.png"));
   const QString report = dir.filePath(QStringLiteral("reports/report.pdf"));
+  const QString reprint = dir.filePath(QStringLiteral("reports/reprint.pdf"));
   QStringList args{QStringLiteral("--window"), window, QStringLiteral("--report"), report};
+  if (c.records) args << QStringLiteral("--records") << reprint;
   if (!c.simArgs.isEmpty()) args << QStringLiteral("--") << c.simArgs;
 
   const TourRun run = RunTour(args);
   ASSERT_TRUE(run.finished) << Output(run);
   ASSERT_EQ(run.exitCode, 0) << Output(run);
-  EXPECT_EQ(run.out.count(QRegularExpression(QStringLiteral("\\] .* \\.\\.\\. ok "))), 8) << Output(run);
+  EXPECT_EQ(run.out.count(QRegularExpression(QStringLiteral("\\] .* \\.\\.\\. ok "))), c.records ? 9 : 8) << Output(run);
   EXPECT_TRUE(run.out.contains(window) && run.out.contains(report)) << "the files are not named: " << Output(run);
   EXPECT_TRUE(run.err.isEmpty() || !run.err.contains(QStringLiteral("dravik-tour"))) << Output(run);
   EXPECT_TRUE(run.out.contains(QStringLiteral("results erased"))) << Output(run);
@@ -92,6 +95,13 @@ TEST_P(TourSucceeds, EveryStepDoesWhatItSays) {
   const QStringList words = pdf.Texts();
   for (const QString& word : c.reportWords) EXPECT_TRUE(words.contains(word)) << word.toStdString();
   for (const QString& word : c.absentWords) EXPECT_FALSE(words.contains(word)) << word.toStdString();
+  if (c.records) {
+    // The archive's reprint of the read-out the window printed: the same report, word for word.
+    const PdfText again = ReadPdfText(reprint);
+    ASSERT_TRUE(again.ok) << Output(run);
+    EXPECT_EQ(again.title, pdf.title);
+    EXPECT_EQ(again.Texts(), words);
+  }
   ExpectSimulatorGone(run);
 }
 
@@ -99,7 +109,7 @@ INSTANTIATE_TEST_SUITE_P(
     Instruments, TourSucceeds,
     ::testing::Values(
         // The default simulator is a plus model: three test columns, read before "CLEAR".
-        Success{"plus", {}, "dravik+ printout", {"0123", "65.0", "37.0", "24.0", "AB12", "CDE", "Smith", "ramp."}, {}},
+        Success{"plus", {}, "dravik+ printout", {"0123", "65.0", "37.0", "24.0", "AB12", "CDE", "Smith", "ramp."}, {}, true},
         Success{"plain", {QStringLiteral("--config"), Instrument("plain-imperial.json")}, "dravik printout",
                 {"0042", "61.0", "52.0", "AB12", "Smith"}, {"Speed", "Distance", "Stop"}}),
     [](const auto& info) { return std::string(info.param.name); });

@@ -1,18 +1,20 @@
 // The guided tour's steps.
 #include "tools/dravik-tour/Tour.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QJsonArray>
+#include <QKeyEvent>
 #include <QPageSize>
 #include <QPrinter>
-#include <QTest>
 #include <cstdio>
 
 #include "app/DravikPCMain.h"
 #include "tests/support/Waits.h"
+#include "tools/dravik-tour/TourTexts.h"
 
 namespace tour {
 
@@ -28,19 +30,26 @@ constexpr int kPictureBound = 15000;
 constexpr int kPrintBound = 30000;
 constexpr int kClearBound = 60000;
 constexpr int kCloseBound = 15000;
-constexpr int kSteps = 8;
+constexpr int kSteps = 8;  // and the records step, when asked for
+constexpr int kRecordsBound = 30000;
 
 // The simulator answers a control command at once; this only bounds a stuck pipe.
 constexpr int kControlMs = 5000;
 
-// What an examiner would type.
-const QString kVehicle = QStringLiteral("AB12 CDE");
-const QString kExaminer = QStringLiteral("J. Smith");
-const QString kNote = QStringLiteral("Service brake even; parking brake holds on the 16% ramp.");
+// A key pressed and released on `widget`, with the text it types (Qt's key codes of Latin-1
+// characters are their upper-case code points). Sent as the keyboard would, without Qt Test,
+// which the Windows build's Qt leaves out.
+void PressKey(QWidget* widget, Qt::Key key, const QString& text = {}) {
+  for (const QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+    QKeyEvent event(type, key, Qt::NoModifier, text);
+    QCoreApplication::sendEvent(widget, &event);
+  }
+}
 
-QString Absolute(const std::string& path) { return QFileInfo(QString::fromStdString(path)).absoluteFilePath(); }
+void TypeText(QWidget* widget, const QString& text) {
+  for (const QChar c : text) PressKey(widget, static_cast<Qt::Key>(c.toUpper().unicode()), QString(c));
+}
 
-bool MakeParentFolder(const QString& file) { return QDir().mkpath(QFileInfo(file).absolutePath()); }
 
 // Every stored test of a simulator "state" line holds nothing.
 bool ResultsErased(const QJsonObject& state) {
@@ -67,7 +76,8 @@ Tour::~Tour() {
 }
 
 int Tour::Run() {
-  StepRunner runner(kSteps);
+  const bool records = !options_.records.empty();
+  StepRunner runner(kSteps + (records ? 1 : 0));
   const auto bound = [this](int own) { return options_.stepTimeoutS ? *options_.stepTimeoutS * 1000 : own; };
   const auto step = [&](const char* name, int own, StepResult (Tour::*run)(int)) {
     return runner.Run(name, bound(own), [this, run](int timeoutMs) { return (this->*run)(timeoutMs); });
@@ -79,7 +89,8 @@ int Tour::Run() {
       step("save a picture of the window", kPictureBound, &Tour::SavePicture) &&
       step("print the report", kPrintBound, &Tour::PrintReport) &&
       step("press CLEAR and read the instrument again", kClearBound, &Tour::ClearResults) &&
-      step("close the window", kCloseBound, &Tour::CloseWindow);
+      step("close the window", kCloseBound, &Tour::CloseWindow) &&
+      (!records || step("reprint it from the archive in dravik-records", kRecordsBound, &Tour::ReprintInRecords));
   if (runner.Failed()) return 1;
   std::printf("Every step succeeded.\n  window picture: %s\n  printed report: %s\n",
               Absolute(options_.window).toLocal8Bit().constData(),
@@ -134,11 +145,11 @@ StepResult Tour::Connect(int timeoutMs) {
 StepResult Tour::TypeEntries(int) {
   // Typed key by key into the boxes, replacing their initial texts, as the examiner would.
   for (QLineEdit* box : {form_->VehicleEB, form_->ExaminerEB}) box->selectAll();
-  QTest::keyClicks(form_->VehicleEB, kVehicle);
-  QTest::keyClicks(form_->ExaminerEB, kExaminer);
+  TypeText(form_->VehicleEB, kVehicle);
+  TypeText(form_->ExaminerEB, kExaminer);
   form_->Memo1->moveCursor(QTextCursor::End);
-  QTest::keyClick(form_->Memo1, Qt::Key_Return);
-  QTest::keyClicks(form_->Memo1, kNote);
+  PressKey(form_->Memo1, Qt::Key_Return, QStringLiteral("\r"));
+  TypeText(form_->Memo1, kNote);
   if (form_->VehicleEB->text() != kVehicle || form_->ExaminerEB->text() != kExaminer ||
       !form_->Memo1->toPlainText().endsWith(kNote))
     return StepResult::Failed("the boxes do not hold what was typed (vehicle \"" +

@@ -1,7 +1,8 @@
 // The guided tour itself: dravikPC's real window against a real dravik-sim, step by step, as an
 // examiner would use it: pick the port and connect, type the vehicle and the examiner, look at
 // the window (a picture), print the report (a PDF through Qt's printer), press "CLEAR" and see
-// the instrument read again, close the window.
+// the instrument read again, close the window; and, when asked, open the archive in
+// dravik-records' window and reprint what the tour kept.
 #pragma once
 #include <QString>
 #include <memory>
@@ -33,6 +34,7 @@ private:
   StepResult PrintReport(int timeoutMs);
   StepResult ClearResults(int timeoutMs);
   StepResult CloseWindow(int timeoutMs);
+  StepResult ReprintInRecords(int timeoutMs);  // TourRecords.cpp
 
   // The connected view is up: the read-out has completed and the next tick has shown it.
   bool Connected() const;

@@ -29,6 +29,8 @@ std::string TourUsage() {
          "  --step-timeout S     bound every step to S seconds instead of its own bound\n"
          "  --port N             use the instrument already on COM N instead of starting dravik-sim\n"
          "                       (the Windows build, under Wine: the simulator runs on the host)\n"
+         "  --records FILE       last, open the archive in dravik-records' window and reprint the\n"
+         "                       read-out the tour kept into the PDF file FILE\n"
          "  --help\n"
          "Example: dravik-tour -- --config sim/instruments/plain-imperial.json\n";
 }
@@ -44,7 +46,8 @@ bool ParseTourOptions(const std::vector<std::string>& args, TourOptions& options
       options.help = true;
       continue;
     }
-    if (opt != "--window" && opt != "--report" && opt != "--sim" && opt != "--step-timeout" && opt != "--port") {
+    if (opt != "--window" && opt != "--report" && opt != "--sim" && opt != "--step-timeout" && opt != "--port" &&
+        opt != "--records") {
       error = "unknown option: " + opt;
       return false;
     }
@@ -57,6 +60,8 @@ bool ParseTourOptions(const std::vector<std::string>& args, TourOptions& options
       options.window = value;
     } else if (opt == "--report") {
       options.report = value;
+    } else if (opt == "--records") {
+      options.records = value;
     } else if (opt == "--sim") {
       options.sim = value;
     } else if (opt == "--port") {

@@ -12,6 +12,7 @@ struct TourOptions {
   std::string sim;                             // dravik-sim to start; empty: the one built beside us
   std::optional<int> stepTimeoutS;             // replaces every step's own bound
   std::optional<int> port;                     // an instrument already on COM <port>: no dravik-sim
+  std::string records;                         // with it: dravik-records reprints the kept read-out here
   std::vector<std::string> simArgs;            // passed on to dravik-sim (after "--")
   bool help = false;
 };

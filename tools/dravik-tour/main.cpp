@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/ErrorReport.h"
+#include "archive/Archive.h"
 #include "platform/qt/qtpump.h"
 #include "tools/dravik-tour/Tour.h"
 #include "tools/dravik-tour/TourOptions.h"
@@ -34,6 +35,8 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("dravikPC"));
   platform::InstallQtMessagePump();
   InstallShowErrorHook();
+  // The archive's driver before any port opens, as the program does.
+  archive::LoadDriver(archive::LocationFromEnvironment());
   // No port prompt: the port is chosen in the window's list, and nobody could answer a dialog.
 
 #ifdef DRAVIK_TOUR_SIM
