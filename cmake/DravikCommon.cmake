@@ -58,7 +58,9 @@ function(dravik_add_test target)
     DISCOVERY_MODE PRE_TEST
     TEST_PREFIX "${target}/"
     PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT}
-               ENVIRONMENT "QT_QPA_PLATFORM=offscreen;DRAVIK_DEVICEMAP=${CMAKE_BINARY_DIR}/test-devicemap/${target}"
-                           "XDG_DATA_HOME=${CMAKE_BINARY_DIR}/test-data/${target}"
-                           "DRAVIK_ARCHIVE=${CMAKE_BINARY_DIR}/test-data/${target}/archive.sqlite")
+               ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+  # The data folder and the archive go in through the executable itself (TestEnvironment.cpp):
+  # a second variable in ENVIRONMENT does not survive the discovery script, which splits the list.
+  target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support/TestEnvironment.cpp)
+  target_compile_definitions(${target} PRIVATE DRAVIK_TEST_DATA="${CMAKE_BINARY_DIR}/test-data/${target}")
 endfunction()

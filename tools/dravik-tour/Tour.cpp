@@ -2,6 +2,7 @@
 #include "tools/dravik-tour/Tour.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -76,6 +77,7 @@ Tour::~Tour() {
 }
 
 int Tour::Run() {
+  startedUtcMs_ = QDateTime::currentMSecsSinceEpoch();
   const bool records = !options_.records.empty();
   StepRunner runner(kSteps + (records ? 1 : 0));
   const auto bound = [this](int own) { return options_.stepTimeoutS ? *options_.stepTimeoutS * 1000 : own; };

@@ -5,6 +5,7 @@
 // dravik-records' window and reprint what the tour kept.
 #pragma once
 #include <QString>
+#include <cstdint>
 #include <memory>
 
 #include "tests/support/SimProcess.h"
@@ -48,6 +49,7 @@ private:
   std::shared_ptr<TourBoxes> boxes_;
   std::unique_ptr<::SimProcess> sim_;  // from the step that starts it; none with --port
   std::unique_ptr<TDravikPCMainForm> form_;
+  int64_t startedUtcMs_ = 0;  // when Run began: the read-outs kept since are this tour's
 };
 
 }  // namespace tour

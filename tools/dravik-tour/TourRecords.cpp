@@ -15,15 +15,25 @@ namespace tour {
 
 namespace {
 
-// The first listed row whose read-out the examiner typed `vehicle` into; -1 when none.
-int RowOfVehicle(RecordsWindow& window, const QString& vehicle) {
+// Selects the listed row of the first read-out since `sinceUtcMs` that the examiner typed
+// `vehicle` into: the one the tour printed (the read-out after "CLEAR" carries the same texts,
+// attached when the window closed; earlier tours may have kept theirs in the same archive).
+// False when none is listed.
+bool SelectFirstReadoutOf(RecordsWindow& window, const QString& vehicle, int64_t sinceUtcMs) {
   const QAbstractItemModel* rows = window.Table->model();
+  int first = -1;
+  int64_t firstAt = 0;
   for (int row = 0; row < rows->rowCount(); ++row) {
     window.Table->selectRow(row);
     const auto& record = window.CurrentRecord();
-    if (record && QString::fromStdString(record->vehicle) == vehicle) return row;
+    if (!record || record->readAtUtcMs < sinceUtcMs || QString::fromStdString(record->vehicle) != vehicle) continue;
+    if (first < 0 || record->readAtUtcMs < firstAt) {
+      first = row;
+      firstAt = record->readAtUtcMs;
+    }
   }
-  return -1;
+  if (first >= 0) window.Table->selectRow(first);
+  return first >= 0;
 }
 
 }  // namespace
@@ -41,8 +51,8 @@ StepResult Tour::ReprintInRecords(int timeoutMs) {
     return StepResult::Failed("dravik-records lists no test" +
                               (window.Banner->isHidden() ? std::string() : ": " + window.Banner->text().toStdString()));
   const int listed = rows->rowCount();
-  if (RowOfVehicle(window, kVehicle) < 0)
-    return StepResult::Failed("none of the " + std::to_string(listed) + " tests listed is of " + kVehicle.toStdString());
+  if (!SelectFirstReadoutOf(window, kVehicle, startedUtcMs_))
+    return StepResult::Failed("none of the " + std::to_string(listed) + " tests listed is of " + kVehicle.toStdString() + " and kept by this tour");
   const std::string serial = window.CurrentRecord()->state.serial;
   if (!window.SaveCurrentPdf(path))
     return StepResult::Failed("the reprint failed: " + messages.join(QStringLiteral("; ")).toStdString());
