@@ -37,9 +37,10 @@ endif()
 
 # dravik_add_test(<target> LABEL <unit|integration|gui> SOURCES ... LIBS ... [TIMEOUT s])
 # Builds a GoogleTest executable and registers each of its tests with CTest. Every test runs
-# on Qt's offscreen platform and with a private device-map folder, so tests never see the
-# machine's own serial ports or the developer's running simulator; and with a data folder and a
-# results archive of its executable's own, so no test keeps read-outs in the developer's archive.
+# on Qt's offscreen platform, and with a data folder and a results archive of its executable's
+# own, so no test keeps read-outs in the developer's archive. Tests that link ports take a
+# device-map folder of their own process (tests/support/DeviceMap.h), so they never meet the
+# developer's running simulator.
 function(dravik_add_test target)
   cmake_parse_arguments(T "" "LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
   if(NOT T_TIMEOUT)
